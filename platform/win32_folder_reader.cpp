@@ -1,0 +1,55 @@
+#include "platform/win32_folder_reader.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "platform/win32_handles.h"
+
+namespace qh {
+
+std::wstring FolderSearchPattern(const std::wstring& folder)
+{
+    std::wstring pattern = folder;
+    if (pattern.back() != L'\\' && pattern.back() != L'/') {
+        pattern += L'\\';
+    }
+    pattern += L'*';
+    // Below MAX_PATH the plain form is kept, so relative and odd forms behave as Windows does.
+    if (pattern.size() >= MAX_PATH - 12 && pattern.rfind(L"\\\\?\\", 0) != 0) {
+        if (pattern.rfind(L"\\\\", 0) == 0) {
+            pattern = L"\\\\?\\UNC\\" + pattern.substr(2);
+        } else if (pattern.size() > 2 && pattern[1] == L':') {
+            pattern = L"\\\\?\\" + pattern;
+        }
+    }
+    return pattern;
+}
+
+bool Win32FolderReader::Enumerate(const std::wstring& folder, const EntrySink& sink)
+{
+    // Wildcards in the folder text would list some other set of files.
+    if (folder.empty() || folder.find_first_of(L"*?") != std::wstring::npos) {
+        return false;
+    }
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(::FindFirstFileExW(FolderSearchPattern(folder).c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) {
+        return false;
+    }
+    do {
+        const wchar_t* name = data.cFileName;
+        if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) {
+            continue;
+        }
+        sink(name, data.dwFileAttributes);
+    } while (::FindNextFileW(find.Get(), &data));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+bool Win32FolderReader::NameLess(const std::wstring& a, const std::wstring& b) const
+{
+    return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0;
+}
+
+}  // namespace qh

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the native logic with its tests and the Windows program with its Windows tests.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+jobs=$(nproc)
+cmake -S "$QH_ROOT" -B "$QH_BUILD/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$QH_BUILD/native" -j"$jobs"
+cmake -S "$QH_ROOT" -B "$QH_BUILD/win" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$QH_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$QH_BUILD/win" -j"$jobs"

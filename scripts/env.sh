@@ -1,0 +1,17 @@
+# Shared settings of the build and Wine scripts; sourced, not run.
+QH_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QH_BUILD=${QH_BUILD:-$QH_ROOT/build}
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$QH_BUILD/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+# A Simplified Chinese locale makes Wine's ANSI and OEM code pages 936, as on a Chinese Windows.
+# It is generated into the build folder when the system lacks it.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  export LOCPATH=$QH_BUILD/locale
+fi
+QH_WINE_BIN=$(command -v wine64 || echo /usr/lib/wine/wine64)
+[ -x "$QH_WINE_BIN" ] || QH_WINE_BIN=wine
+# Wine (and the tools it starts) under the Chinese locale; this shell keeps its own.
+qh_wine() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$QH_WINE_BIN" "$@"; }
+qh_wineserver() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wineserver "$@"; }

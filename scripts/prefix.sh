@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Prepares the project's Wine prefix inside the build folder: Chinese locale and fonts.
+# Idempotent; the first run takes a few seconds.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+if [ -n "${LOCPATH:-}" ] && [ ! -d "$LOCPATH/zh_CN.UTF-8" ]; then
+  mkdir -p "$LOCPATH"
+  localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" 2>/dev/null || localedef -i zh_CN -f UTF-8 "$LOCPATH/zh_CN.UTF-8" || true
+fi
+stamp=$WINEPREFIX/.qh-ready
+if [ ! -f "$stamp" ]; then
+  mkdir -p "$WINEPREFIX"
+  qh_wine wineboot -i >/dev/null 2>&1 || true
+  qh_wineserver -w
+  # The first start under the final locale rewrites some font substitutes: apply ours after it.
+  qh_wine regedit "$QH_ROOT/scripts/fonts.reg" >/dev/null 2>&1
+  qh_wineserver -w
+  touch "$stamp"
+fi

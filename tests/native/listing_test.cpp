@@ -1,0 +1,178 @@
+#include "window/listing.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qh {
+namespace {
+
+// A file system of folders that hold named entries; any other folder text cannot be listed.
+class FakeReader final : public FolderReader {
+public:
+    std::map<std::wstring, std::vector<std::pair<std::wstring, std::uint32_t>>> folders;
+    int enumerations = 0;
+
+    bool Enumerate(const std::wstring& folder, const EntrySink& sink) override
+    {
+        ++enumerations;
+        std::wstring key = folder;
+        if (key.size() > 3 && key.back() == L'\\') {
+            key.pop_back();  // as Windows does: D:\Photos\ and D:\Photos name the same folder
+        }
+        const auto it = folders.find(key);
+        if (it == folders.end()) {
+            return false;
+        }
+        for (const auto& [name, attributes] : it->second) {
+            sink(name, attributes);
+        }
+        return true;
+    }
+    bool NameLess(const std::wstring& a, const std::wstring& b) const override { return a < b; }
+
+    void AddFiles(const std::wstring& folder, int count)
+    {
+        auto& entries = folders[folder];
+        for (int i = 0; i < count; ++i) {
+            wchar_t name[32];
+            swprintf(name, 32, L"f%06d.jpg", i);
+            entries.emplace_back(name, 0x20);
+        }
+    }
+};
+
+class RecordingView final : public ListingView {
+public:
+    std::wstring caption = L"文件数：";
+    bool doEnabled = true;
+    int writes = 0;
+    void SetFilesCaption(const std::wstring& text) override
+    {
+        caption = text;
+        ++writes;
+    }
+    void SetDoEnabled(bool enabled) override { doEnabled = enabled; }
+};
+
+class ListingTest : public ::testing::Test {
+protected:
+    FakeReader reader;
+    RecordingView view;
+    FolderState state{reader, view};
+
+    void ExpectState(int fileCount, std::size_t listCount, bool enabled)
+    {
+        EXPECT_EQ(state.FileCount(), fileCount);
+        EXPECT_EQ(state.File1().Count(), listCount);
+        EXPECT_EQ(view.caption, L"文件数：" + std::to_wstring(fileCount));
+        EXPECT_EQ(view.doEnabled, enabled);
+    }
+};
+
+TEST_F(ListingTest, CountIsCappedAtTenButTheListKeepsEveryName)
+{
+    const struct {
+        int files;
+        int fileCount;
+    } cases[] = {{0, 0}, {1, 1}, {10, 10}, {11, 10}, {25, 10}, {40000, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.files);
+        const std::wstring folder = L"D:\\n" + std::to_wstring(c.files);
+        reader.AddFiles(folder, c.files);
+        state.SetDir(folder);
+        ExpectState(c.fileCount, static_cast<std::size_t>(c.files), c.files != 0);
+        EXPECT_EQ(state.File1().Path(), folder);
+    }
+}
+
+TEST_F(ListingTest, CountPastThe16BitLimitStaysPositive)
+{
+    reader.AddFiles(L"D:\\big", 40000);
+    state.SetDir(L"D:\\big");
+    EXPECT_EQ(state.File1().Count(), 40000u);
+    EXPECT_EQ(state.File1().Items().back(), L"f039999.jpg");
+    ExpectState(10, 40000, true);
+}
+
+TEST_F(ListingTest, OnlyPlainFilesAreListedInCollationOrder)
+{
+    reader.folders[L"D:\\mixed"] = {
+        {L"b.jpg", 0x20},          // archive
+        {L"sub", kAttrDirectory},  // folder
+        {L"hidden.jpg", kAttrHidden | 0x20},
+        {L"system.dat", kAttrSystem},
+        {L"a.png", 0x01},  // read-only
+        {L"c", 0x80},      // normal, no extension
+        {L"hidden-dir", kAttrDirectory | kAttrHidden},
+    };
+    state.SetDir(L"D:\\mixed");
+    EXPECT_EQ(state.File1().Items(), (std::vector<std::wstring>{L"a.png", L"b.jpg", L"c"}));
+    ExpectState(3, 3, true);
+}
+
+TEST_F(ListingTest, FolderWithOnlyFoldersHiddenOrSystemEntriesIsEmpty)
+{
+    reader.folders[L"D:\\nothing"] = {{L"sub", kAttrDirectory}, {L"h", kAttrHidden}, {L"s", kAttrSystem}};
+    state.SetDir(L"D:\\nothing");
+    ExpectState(0, 0, false);
+}
+
+TEST_F(ListingTest, UnlistableFolderTextsGiveAnEmptyList)
+{
+    reader.AddFiles(L"D:\\ok", 4);
+    for (const std::wstring text : {L"", L"D:\\missing", L"D:\\ok\\f000001.jpg", L"Q:\\"}) {
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        state.SetDir(L"D:\\ok");
+        ExpectState(4, 4, true);
+        state.SetDir(text);
+        ExpectState(0, 0, false);
+        EXPECT_EQ(state.Dir(), text);
+    }
+}
+
+TEST_F(ListingTest, FilesThenEmptyThenFilesFollowsEachChange)
+{
+    reader.AddFiles(L"D:\\files", 12);
+    reader.folders[L"D:\\empty"] = {};
+    state.SetDir(L"D:\\files");
+    ExpectState(10, 12, true);
+    state.SetDir(L"D:\\empty");
+    ExpectState(0, 0, false);
+    state.SetDir(L"D:\\files");
+    ExpectState(10, 12, true);
+}
+
+TEST_F(ListingTest, TrailingSeparatorListsTheSameFolder)
+{
+    reader.AddFiles(L"D:\\Photos", 3);
+    state.SetDir(L"D:\\Photos\\");
+    const auto withSeparator = state.File1().Items();
+    state.SetDir(L"D:\\Photos");
+    EXPECT_EQ(state.File1().Items(), withSeparator);
+    ExpectState(3, 3, true);
+}
+
+TEST_F(ListingTest, AssigningTheSameTextRefreshesAgain)
+{
+    reader.AddFiles(L"D:\\grow", 2);
+    state.SetDir(L"D:\\grow");
+    reader.AddFiles(L"D:\\grow", 1);  // adds f000000.jpg again: a third entry
+    const int before = reader.enumerations;
+    state.SetDir(L"D:\\grow");
+    EXPECT_EQ(reader.enumerations, before + 1);
+    ExpectState(3, 3, true);
+}
+
+TEST(ListingRules, CappedFileCount)
+{
+    EXPECT_EQ(CappedFileCount(0), 0);
+    EXPECT_EQ(CappedFileCount(9), 9);
+    EXPECT_EQ(CappedFileCount(10), 10);
+    EXPECT_EQ(CappedFileCount(32768), 10);
+    EXPECT_EQ(CappedFileCount(5000000000ull), 10);
+    EXPECT_EQ(FilesCaption(7), L"文件数：7");
+}
+
+}  // namespace
+}  // namespace qh

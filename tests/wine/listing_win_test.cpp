@@ -1,0 +1,116 @@
+// The listing against real folders and attributes.
+#include <gtest/gtest.h>
+
+#include "platform/win32_folder_reader.h"
+#include "test_folder.h"
+
+namespace qh {
+namespace {
+
+class NullView final : public ListingView {
+public:
+    std::wstring caption;
+    bool enabled = true;
+    void SetFilesCaption(const std::wstring& text) override { caption = text; }
+    void SetDoEnabled(bool on) override { enabled = on; }
+};
+
+class RealListing : public ::testing::Test {
+protected:
+    Win32FolderReader reader;
+    NullView view;
+    FolderState state{reader, view};
+};
+
+TEST_F(RealListing, ListsPlainFilesOnlyInExplorerOrder)
+{
+    test::TestFolder folder(L"listing");
+    folder.AddFile(L"img10.jpg");
+    folder.AddFile(L"img2.jpg");
+    folder.AddFile(L"IMG1.jpg", "x", FILE_ATTRIBUTE_ARCHIVE);
+    folder.AddFile(L"readonly.png", "x", FILE_ATTRIBUTE_READONLY);
+    folder.AddFile(L"noext");
+    folder.AddFile(L"hidden.jpg", "x", FILE_ATTRIBUTE_HIDDEN);
+    folder.AddFile(L"system.jpg", "x", FILE_ATTRIBUTE_SYSTEM);
+    folder.AddFolder(L"sub");
+    folder.AddFile(L"sub\\inner.jpg");
+    state.SetDir(folder.Path());
+    EXPECT_EQ(state.File1().Items(),
+              (std::vector<std::wstring>{L"IMG1.jpg", L"img2.jpg", L"img10.jpg", L"noext", L"readonly.png"}));
+    EXPECT_EQ(state.FileCount(), 5);
+    EXPECT_EQ(view.caption, L"文件数：5");
+    EXPECT_TRUE(view.enabled);
+}
+
+TEST_F(RealListing, HostileAndNonAsciiNamesAreListedAsTheyAre)
+{
+    test::TestFolder folder(L"hostile 名 %PATH% & ^ ( ) ! ' ;");
+    const std::vector<std::wstring> names = {L"a b & c.jpg", L"%PATH%.jpg", L"照片 一.jpg", L"\u00e9t\u00e9 \u0416.jpg",
+                                             L"x^y!z'(1);.jpg"};
+    for (const auto& name : names) {
+        folder.AddFile(name);
+    }
+    state.SetDir(folder.Path() + L"\\");
+    EXPECT_EQ(state.File1().Count(), names.size());
+    for (const auto& name : names) {
+        EXPECT_NE(std::find(state.File1().Items().begin(), state.File1().Items().end(), name),
+                  state.File1().Items().end());
+    }
+}
+
+TEST_F(RealListing, WithAndWithoutFinalSeparatorListTheSame)
+{
+    test::TestFolder folder(L"separator");
+    for (int i = 0; i < 12; ++i) {
+        folder.AddFile(L"f" + std::to_wstring(i) + L".jpg");
+    }
+    state.SetDir(folder.Path());
+    const auto plain = state.File1().Items();
+    state.SetDir(folder.Path() + L"\\");
+    EXPECT_EQ(state.File1().Items(), plain);
+    EXPECT_EQ(plain.size(), 12u);
+    EXPECT_EQ(state.FileCount(), 10);
+    EXPECT_EQ(view.caption, L"文件数：10");
+}
+
+TEST_F(RealListing, UnlistableTextsGiveZeroAndDisable)
+{
+    test::TestFolder folder(L"unlistable");
+    const std::wstring file = folder.AddFile(L"a.jpg");
+    for (const std::wstring text : {std::wstring(), folder.Path() + L"\\missing", file, std::wstring(L"Q:\\"),
+                                    folder.Path() + L"\\*"}) {
+        state.SetDir(folder.Path());
+        ASSERT_EQ(state.FileCount(), 1);
+        state.SetDir(text);
+        EXPECT_EQ(state.File1().Count(), 0u);
+        EXPECT_EQ(view.caption, L"文件数：0");
+        EXPECT_FALSE(view.enabled);
+    }
+}
+
+TEST_F(RealListing, FolderRemovedAfterChoosingListsEmpty)
+{
+    auto folder = std::make_unique<test::TestFolder>(L"vanish");
+    folder->AddFile(L"a.jpg");
+    const std::wstring path = folder->Path();
+    state.SetDir(path);
+    EXPECT_EQ(state.FileCount(), 1);
+    folder.reset();
+    state.SetDir(path);
+    EXPECT_EQ(state.FileCount(), 0);
+    EXPECT_FALSE(view.enabled);
+}
+
+TEST(SearchPattern, AddsOneSeparatorAndLongForm)
+{
+    EXPECT_EQ(FolderSearchPattern(L"C:\\"), L"C:\\*");
+    EXPECT_EQ(FolderSearchPattern(L"D:\\Photos"), L"D:\\Photos\\*");
+    EXPECT_EQ(FolderSearchPattern(L"\\\\server\\share\\dir"), L"\\\\server\\share\\dir\\*");
+    const std::wstring longDir = L"D:\\" + std::wstring(300, L'a');
+    EXPECT_EQ(FolderSearchPattern(longDir), L"\\\\?\\" + longDir + L"\\*");
+    const std::wstring longUnc = L"\\\\server\\share\\" + std::wstring(300, L'a');
+    EXPECT_EQ(FolderSearchPattern(longUnc), L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'a') + L"\\*");
+}
+
+}  // namespace
+}  // namespace qh

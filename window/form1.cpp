@@ -1,0 +1,285 @@
+#include "window/form1.h"
+
+#include <commctrl.h>
+
+#include "platform/win32_dpi.h"
+#include "window/resource.h"
+
+namespace qh {
+namespace {
+
+constexpr COLORREF kLabel1Color = RGB(0, 0, 255);
+
+std::size_t IndexOf(ControlId id)
+{
+    return static_cast<std::size_t>(id - kCmdBrowse);
+}
+
+DWORD ControlStyle(const ControlDesign& design)
+{
+    switch (design.kind) {
+    case ControlKind::Button:
+        return WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+    case ControlKind::Label:
+        // SS_NOTIFY: the labels take clicks and show tooltips; SS_NOPREFIX: a folder name
+        // holding "&" is shown as it is.
+        return WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+    case ControlKind::FileList:
+        break;
+    }
+    return 0;
+}
+
+const wchar_t* ControlClass(ControlKind kind)
+{
+    return kind == ControlKind::Button ? WC_BUTTONW : WC_STATICW;
+}
+
+}  // namespace
+
+Form1::Form1() : m_state(m_reader, *this) {}
+
+Form1::~Form1()
+{
+    if (m_hwnd) {
+        ::DestroyWindow(m_hwnd);
+    }
+}
+
+bool Form1::Create(HINSTANCE instance)
+{
+    // Shared icons live as long as the module, as the registered class outlives any one window.
+    const auto loadIcon = [instance](int metricX, int metricY) {
+        return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                               ::GetSystemMetrics(metricX), ::GetSystemMetrics(metricY), LR_SHARED));
+    };
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &Form1::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = loadIcon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = loadIcon(SM_CXSMICON, SM_CYSMICON);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return false;
+    }
+    const std::wstring title(kAppTitle);
+    m_hwnd = ::CreateWindowExW(0, kClassName, title.c_str(), kForm1Style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                               nullptr, nullptr, instance, this);
+    if (!m_hwnd) {
+        return false;
+    }
+    // Load: the listing refresh for the initial folder.
+    SetDir(std::wstring(kInitialDir));
+
+    // Centre on the screen (the work area of the monitor the window starts on).
+    RECT window{};
+    ::GetWindowRect(m_hwnd, &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    ::SetWindowPos(m_hwnd, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+HWND Form1::Control(ControlId id) const
+{
+    return m_controls[IndexOf(id)];
+}
+
+void Form1::SetDir(const std::wstring& folder)
+{
+    ::SetWindowTextW(Control(kLDir), folder.c_str());
+    m_state.SetDir(folder);
+}
+
+void Form1::SetFilesCaption(const std::wstring& caption)
+{
+    ::SetWindowTextW(Control(kLFiles), caption.c_str());
+}
+
+void Form1::SetDoEnabled(bool enabled)
+{
+    ::EnableWindow(Control(kCmdDo), enabled ? TRUE : FALSE);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    Form1* self = nullptr;
+    if (message == WM_NCCREATE) {
+        self = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->m_hwnd = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Form1*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) {
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_NCDESTROY:
+        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
+        m_hwnd = nullptr;
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(m_hwnd, message, wParam, lParam);
+}
+
+void Form1::OnCreate()
+{
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(m_hwnd, GWLP_HINSTANCE));
+    for (const ControlDesign& design : kControls) {
+        if (design.kind == ControlKind::FileList) {
+            continue;  // File1 holds its names in memory; a folder of 100,000 files stays cheap
+        }
+        const std::wstring text(design.text);
+        m_controls[IndexOf(design.id)] =
+            ::CreateWindowExW(0, ControlClass(design.kind), text.c_str(), ControlStyle(design), 0, 0, 0, 0, m_hwnd,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
+    }
+    CreateTooltips();
+    ApplyLayout(WindowDpi(m_hwnd));
+}
+
+void Form1::CreateTooltips()
+{
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(m_hwnd, GWLP_HINSTANCE));
+    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
+                                  instance, nullptr);
+    if (!m_tooltip) {
+        return;
+    }
+    for (const ControlDesign& design : kControls) {
+        if (design.tooltip.empty() || !Control(design.id)) {
+            continue;
+        }
+        std::wstring text(design.tooltip);
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = m_hwnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(design.id));
+        tool.lpszText = text.data();
+        ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void Form1::ApplyLayout(int dpi)
+{
+    m_dpi = dpi;
+    const SIZE outer = WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi),
+                                           TwipsToPixels(kClientHeightTwips, dpi), kForm1Style, 0, dpi);
+    ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    LOGFONTW logFont = MessageFontForDpi(dpi);
+    m_font.Reset(::CreateFontIndirectW(&logFont));
+    for (const ControlDesign& design : kControls) {
+        HWND control = Control(design.id);
+        if (!control) {
+            continue;
+        }
+        const RectTwips& r = design.rect;
+        ::SetWindowPos(control, nullptr, TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
+                       TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    }
+    if (m_tooltip) {
+        ::SendMessageW(m_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    }
+}
+
+void Form1::OnDpiChanged(int dpi, const RECT* suggested)
+{
+    if (suggested) {
+        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ApplyLayout(dpi);
+}
+
+LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control)
+{
+    const int id = ::GetDlgCtrlID(control);
+    if (id == kLHome) {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_HIGHLIGHT));
+    } else if (id == kLabel1) {
+        ::SetTextColor(dc, kLabel1Color);
+    } else {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    }
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void Form1::OnCommand(int id, int code)
+{
+    switch (id) {
+    case kCmdBrowse:
+        if (code == BN_CLICKED) {
+            // The folder browse dialog is wired here.
+        }
+        break;
+    case kCmdDo:
+        if (code == BN_CLICKED) {
+            // The erase run is wired here.
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::OnClose()
+{
+    ::DestroyWindow(m_hwnd);
+}
+
+int Form1::RunMessageLoop(HWND dialogWindow)
+{
+    MSG msg{};
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Gives the window dialog keyboard handling: Tab between the buttons, Alt+B.
+        if (dialogWindow && ::IsWindow(dialogWindow) && ::IsDialogMessageW(dialogWindow, &msg)) {
+            continue;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace qh

@@ -1,0 +1,70 @@
+// Form1: the program's one window, its controls and their event handlers.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "platform/win32_folder_reader.h"
+#include "platform/win32_handles.h"
+#include "window/layout.h"
+#include "window/listing.h"
+
+namespace qh {
+
+class Form1 final : private ListingView {
+public:
+    static constexpr const wchar_t* kClassName = L"QingHeJingTu.Form1";
+
+    Form1();
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+    ~Form1() override;
+
+    // Creates the window with its controls, runs the load refresh for the initial folder and
+    // centres the window on its screen. The window is shown by the caller.
+    [[nodiscard]] bool Create(HINSTANCE instance);
+
+    [[nodiscard]] HWND Hwnd() const { return m_hwnd; }
+    [[nodiscard]] HWND Control(ControlId id) const;
+    [[nodiscard]] HWND Tooltip() const { return m_tooltip; }
+
+    // The current folder lives in LDir's caption; assigning it (even the same text) refreshes
+    // the listing before returning.
+    void SetDir(const std::wstring& folder);
+    [[nodiscard]] const FolderState& State() const { return m_state; }
+
+    // Runs the message loop until the window is gone; returns the exit code.
+    static int RunMessageLoop(HWND dialogWindow);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void OnCreate();
+    void OnCommand(int id, int code);
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    void OnDpiChanged(int dpi, const RECT* suggested);
+    void OnClose();
+
+    void ApplyLayout(int dpi);
+    void CreateTooltips();
+
+    // ListingView
+    void SetFilesCaption(const std::wstring& caption) override;
+    void SetDoEnabled(bool enabled) override;
+
+    HWND m_hwnd = nullptr;
+    std::array<HWND, kControls.size()> m_controls{};
+    HWND m_tooltip = nullptr;
+    int m_dpi = USER_DEFAULT_SCREEN_DPI;
+    UniqueGdiObject m_font;
+    Win32FolderReader m_reader;
+    FolderState m_state;
+};
+
+// Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
+inline constexpr DWORD kForm1Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+}  // namespace qh
