@@ -15,3 +15,11 @@ QH_WINE_BIN=$(command -v wine64 || echo /usr/lib/wine/wine64)
 # Wine (and the tools it starts) under the Chinese locale; this shell keeps its own.
 qh_wine() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$QH_WINE_BIN" "$@"; }
 qh_wineserver() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wineserver "$@"; }
+
+# Points a drive letter of the prefix at a Unix folder. Wine reads the links when its server
+# starts, so this is done before any Wine process of the scenario runs.
+qh_map_drive() {
+  local letter=$1 dir=$2
+  mkdir -p "$dir" "$WINEPREFIX/dosdevices"
+  ln -sfn "$dir" "$WINEPREFIX/dosdevices/$letter:"
+}

@@ -8,6 +8,10 @@ here=$(dirname "$0")
 "$here/prefix.sh" || { echo "WINE PREFIX SET-UP FAILED"; exit 1; }
 source "$here/env.sh"
 source "$here/xvfb.sh"
+qh_wineserver -k 2>/dev/null || true
+# E: is the browse dialog's start folder: the tests get a fresh, empty drive of their own.
+rm -rf "$QH_BUILD/test-e-drive"
+qh_map_drive e "$QH_BUILD/test-e-drive"
 qh_start_xvfb
 trap 'qh_wineserver -k 2>/dev/null; qh_stop_xvfb' EXIT
 
