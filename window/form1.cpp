@@ -201,9 +201,19 @@ void Form1::CreateTooltips()
 void Form1::ApplyLayout(int dpi)
 {
     m_dpi = dpi;
-    const SIZE outer = WindowSizeForClient(TwipsToPixels(kClientWidthTwips, dpi),
-                                           TwipsToPixels(kClientHeightTwips, dpi), kForm1Style, 0, dpi);
+    const int clientWidth = TwipsToPixels(kClientWidthTwips, dpi);
+    const int clientHeight = TwipsToPixels(kClientHeightTwips, dpi);
+    SIZE outer = WindowSizeForClient(clientWidth, clientHeight, kForm1Style, 0, dpi);
     ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system really draws can differ from the computed one (a caption that wraps,
+    // metrics of another DPI): correct by what the client area turned out to be.
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    if (client.right != clientWidth || client.bottom != clientHeight) {
+        outer.cx += clientWidth - client.right;
+        outer.cy += clientHeight - client.bottom;
+        ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     LOGFONTW logFont = MessageFontForDpi(dpi);
     m_font.Reset(::CreateFontIndirectW(&logFont));

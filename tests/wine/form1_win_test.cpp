@@ -213,3 +213,71 @@ TEST_F(Form1Test, WindowCarries32PixelIcon)
 
 }  // namespace
 }  // namespace qh
+
+namespace qh {
+namespace {
+
+// Width and height a text needs in a control's own font (wrapping at the control's width).
+SIZE TextExtent(HWND control, bool wrap)
+{
+    HDC dc = ::GetDC(control);
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = ::SelectObject(dc, font);
+    const std::wstring text = TextOf(control);
+    RECT client{};
+    ::GetClientRect(control, &client);
+    RECT measure{0, 0, wrap ? client.right : 0, 0};
+    ::DrawTextW(dc, text.c_str(), -1, &measure, DT_CALCRECT | (wrap ? DT_WORDBREAK : DT_SINGLELINE));
+    ::SelectObject(dc, old);
+    ::ReleaseDC(control, dc);
+    return SIZE{measure.right, measure.bottom};
+}
+
+class Form1DpiTest : public Form1Test, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Form1DpiTest, LayoutScalesAndNoTextIsClipped)
+{
+    const int dpi = GetParam();
+    RECT window{};
+    ::GetWindowRect(form.Hwnd(), &window);
+    ::SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+
+    RECT client{};
+    ::GetClientRect(form.Hwnd(), &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi));
+    form.SetDir(L"C:\\windows\\system32");  // a long caption in LDir and a two-digit count
+
+    for (const ControlDesign& design : kControls) {
+        HWND control = form.Control(design.id);
+        if (!control) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(design.name.begin(), design.name.end()));
+        const RECT r = ClientRectOf(control);
+        EXPECT_EQ(r.left, TwipsToPixels(design.rect.left, dpi));
+        EXPECT_EQ(r.top, TwipsToPixels(design.rect.top, dpi));
+        EXPECT_EQ(r.right - r.left, TwipsToPixels(design.rect.width, dpi));
+        EXPECT_EQ(r.bottom - r.top, TwipsToPixels(design.rect.height, dpi));
+
+        const bool wrap = design.id == kLabel1;
+        const SIZE need = TextExtent(control, wrap);
+        const int width = r.right - r.left;
+        const int height = r.bottom - r.top;
+        // Buttons draw their text inside a frame of a few pixels.
+        const int frame = design.kind == ControlKind::Button ? MulDiv(6, dpi, 96) : 0;
+        EXPECT_LE(need.cx + frame, width) << "text wider than its control at " << dpi << " dpi";
+        EXPECT_LE(need.cy, height) << "text taller than its control at " << dpi << " dpi";
+    }
+    // The font grows with the DPI.
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(form.Control(kCmdDo), WM_GETFONT, 0, 0)), sizeof(font),
+                 &font);
+    EXPECT_EQ(font.lfHeight, MessageFontForDpi(dpi).lfHeight);
+    EXPECT_EQ(std::abs(font.lfHeight), std::abs(MulDiv(MessageFontForDpi(96).lfHeight, dpi, 96)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, Form1DpiTest, ::testing::Values(96, 120, 144, 192));
+
+}  // namespace
+}  // namespace qh
