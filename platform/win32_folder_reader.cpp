@@ -47,9 +47,9 @@ bool Win32FolderReader::Enumerate(const std::wstring& folder, const EntrySink& s
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
-bool Win32FolderReader::NameLess(const std::wstring& a, const std::wstring& b) const
+bool Win32FolderReader::NameLess(const wchar_t* a, const wchar_t* b) const
 {
-    return ::StrCmpLogicalW(a.c_str(), b.c_str()) < 0;
+    return ::StrCmpLogicalW(a, b) < 0;
 }
 
 }  // namespace qh

@@ -8,7 +8,7 @@ namespace qh {
 class Win32FolderReader final : public FolderReader {
 public:
     [[nodiscard]] bool Enumerate(const std::wstring& folder, const EntrySink& sink) override;
-    [[nodiscard]] bool NameLess(const std::wstring& a, const std::wstring& b) const override;
+    [[nodiscard]] bool NameLess(const wchar_t* a, const wchar_t* b) const override;
 };
 
 // The search pattern for every entry of a folder: a final separator is added only when

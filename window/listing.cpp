@@ -9,22 +9,90 @@ bool IsListedEntry(std::uint32_t attributes)
     return (attributes & (kAttrDirectory | kAttrHidden | kAttrSystem)) == 0;
 }
 
+bool QuickLogicalLess(const wchar_t* a, const wchar_t* b)
+{
+    const auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    const auto fold = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    while (*a && *b) {
+        if (isDigit(*a) && isDigit(*b)) {
+            // Compare digit runs by value: skip leading zeros, then the longer run is larger.
+            while (*a == L'0') {
+                ++a;
+            }
+            while (*b == L'0') {
+                ++b;
+            }
+            const wchar_t* endA = a;
+            const wchar_t* endB = b;
+            while (isDigit(*endA)) {
+                ++endA;
+            }
+            while (isDigit(*endB)) {
+                ++endB;
+            }
+            if (endA - a != endB - b) {
+                return endA - a < endB - b;
+            }
+            for (; a != endA; ++a, ++b) {
+                if (*a != *b) {
+                    return *a < *b;
+                }
+            }
+            continue;
+        }
+        const wchar_t ca = fold(*a);
+        const wchar_t cb = fold(*b);
+        if (ca != cb) {
+            return ca < cb;
+        }
+        ++a;
+        ++b;
+    }
+    return *a == 0 && *b != 0;
+}
+
+const wchar_t* FileList::NamePool::Add(std::wstring_view name)
+{
+    constexpr std::size_t kBlockChars = 32 * 1024;
+    const std::size_t need = name.size() + 1;
+    if (m_blocks.empty() || m_capacity - m_used < need) {
+        m_capacity = std::max(kBlockChars, need);
+        m_blocks.push_back(std::make_unique<wchar_t[]>(m_capacity));
+        m_used = 0;
+    }
+    wchar_t* slot = m_blocks.back().get() + m_used;
+    std::copy(name.begin(), name.end(), slot);
+    slot[name.size()] = L'\0';
+    m_used += need;
+    return slot;
+}
+
 void FileList::Reload(FolderReader& reader, const std::wstring& folder)
 {
     m_path = folder;
-    std::vector<std::wstring> items;
-    const bool listed = reader.Enumerate(folder, [&items](std::wstring_view name, std::uint32_t attributes) {
+    // The old names go before the new ones are read: a refresh never holds two listings.
+    m_items = {};
+    m_names = {};
+    const bool listed = reader.Enumerate(folder, [this](std::wstring_view name, std::uint32_t attributes) {
         if (IsListedEntry(attributes)) {
-            items.emplace_back(name);
+            m_items.push_back(m_names.Add(name));
         }
     });
     if (!listed) {
-        items.clear();  // a folder that vanished half-way lists as nothing, not as a fragment
+        // A folder that vanished half-way lists as nothing, not as a fragment.
+        m_items = {};
+        m_names = {};
+        return;
     }
-    std::sort(items.begin(), items.end(),
-              [&reader](const std::wstring& a, const std::wstring& b) { return reader.NameLess(a, b); });
-    items.shrink_to_fit();
-    m_items = std::move(items);
+    std::sort(m_items.begin(), m_items.end(), QuickLogicalLess);
+    // The quick order almost always is the shell's; sort again by the real collation only when
+    // a neighbouring pair says otherwise.
+    const auto realLess = [&reader](const wchar_t* a, const wchar_t* b) { return reader.NameLess(a, b); };
+    if (std::adjacent_find(m_items.begin(), m_items.end(), [&realLess](const wchar_t* a, const wchar_t* b) {
+            return realLess(b, a);
+        }) != m_items.end()) {
+        std::sort(m_items.begin(), m_items.end(), realLess);
+    }
 }
 
 int CappedFileCount(std::size_t listCount)

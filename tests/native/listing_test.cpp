@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <map>
 
 namespace qh {
@@ -29,7 +30,11 @@ public:
         }
         return true;
     }
-    bool NameLess(const std::wstring& a, const std::wstring& b) const override { return a < b; }
+    bool reversed = false;
+    bool NameLess(const wchar_t* a, const wchar_t* b) const override
+    {
+        return reversed ? std::wcscmp(b, a) < 0 : std::wcscmp(a, b) < 0;
+    }
 
     void AddFiles(const std::wstring& folder, int count)
     {
@@ -41,6 +46,15 @@ public:
         }
     }
 };
+
+std::vector<std::wstring> ItemsOf(const FileList& list)
+{
+    std::vector<std::wstring> items;
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+        items.emplace_back(list.Item(i));
+    }
+    return items;
+}
 
 class RecordingView final : public ListingView {
 public:
@@ -91,7 +105,7 @@ TEST_F(ListingTest, CountPastThe16BitLimitStaysPositive)
     reader.AddFiles(L"D:\\big", 40000);
     state.SetDir(L"D:\\big");
     EXPECT_EQ(state.File1().Count(), 40000u);
-    EXPECT_EQ(state.File1().Items().back(), L"f039999.jpg");
+    EXPECT_EQ(state.File1().Item(39999), L"f039999.jpg");
     ExpectState(10, 40000, true);
 }
 
@@ -107,7 +121,7 @@ TEST_F(ListingTest, OnlyPlainFilesAreListedInCollationOrder)
         {L"hidden-dir", kAttrDirectory | kAttrHidden},
     };
     state.SetDir(L"D:\\mixed");
-    EXPECT_EQ(state.File1().Items(), (std::vector<std::wstring>{L"a.png", L"b.jpg", L"c"}));
+    EXPECT_EQ(ItemsOf(state.File1()), (std::vector<std::wstring>{L"a.png", L"b.jpg", L"c"}));
     ExpectState(3, 3, true);
 }
 
@@ -147,9 +161,9 @@ TEST_F(ListingTest, TrailingSeparatorListsTheSameFolder)
 {
     reader.AddFiles(L"D:\\Photos", 3);
     state.SetDir(L"D:\\Photos\\");
-    const auto withSeparator = state.File1().Items();
+    const auto withSeparator = ItemsOf(state.File1());
     state.SetDir(L"D:\\Photos");
-    EXPECT_EQ(state.File1().Items(), withSeparator);
+    EXPECT_EQ(ItemsOf(state.File1()), withSeparator);
     ExpectState(3, 3, true);
 }
 
@@ -162,6 +176,38 @@ TEST_F(ListingTest, AssigningTheSameTextRefreshesAgain)
     state.SetDir(L"D:\\grow");
     EXPECT_EQ(reader.enumerations, before + 1);
     ExpectState(3, 3, true);
+}
+
+TEST_F(ListingTest, TheReadersCollationDecidesTheOrder)
+{
+    reader.folders[L"D:\\order"] = {{L"b", 0}, {L"a10", 0}, {L"a2", 0}, {L"C", 0}};
+    state.SetDir(L"D:\\order");
+    // Plain code-point order: upper case first, digits one by one.
+    EXPECT_EQ(ItemsOf(state.File1()), (std::vector<std::wstring>{L"C", L"a10", L"a2", L"b"}));
+    reader.reversed = true;
+    state.SetDir(L"D:\\order");
+    EXPECT_EQ(ItemsOf(state.File1()), (std::vector<std::wstring>{L"b", L"a2", L"a10", L"C"}));
+}
+
+TEST(QuickLogicalLess, OrdersLikeExplorerOnOrdinaryNames)
+{
+    const std::vector<std::wstring> sorted = {L"a", L"A1", L"a2.jpg", L"a02b", L"a10", L"a0100", L"IMG_9.jpg",
+                                              L"img_10.JPG", L"img_10.jpg~", L"z"};
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        for (std::size_t j = 0; j < sorted.size(); ++j) {
+            SCOPED_TRACE(std::to_string(i) + " vs " + std::to_string(j));
+            const bool less = QuickLogicalLess(sorted[i].c_str(), sorted[j].c_str());
+            const bool greater = QuickLogicalLess(sorted[j].c_str(), sorted[i].c_str());
+            EXPECT_FALSE(less && greater);
+            if (i < j && (sorted[i] != L"a2.jpg" || sorted[j] != L"a02b")) {
+                EXPECT_TRUE(less);
+            }
+        }
+    }
+    EXPECT_FALSE(QuickLogicalLess(L"abc", L"ABC"));
+    EXPECT_FALSE(QuickLogicalLess(L"ABC", L"abc"));
+    EXPECT_TRUE(QuickLogicalLess(L"x9", L"x10"));
+    EXPECT_TRUE(QuickLogicalLess(L"x", L"x0"));
 }
 
 TEST(ListingRules, CappedFileCount)

@@ -1,4 +1,7 @@
 // The listing against real folders and attributes.
+#include <windows.h>
+#include <shlwapi.h>
+
 #include <gtest/gtest.h>
 
 #include "platform/win32_folder_reader.h"
@@ -6,6 +9,15 @@
 
 namespace qh {
 namespace {
+
+std::vector<std::wstring> ItemsOf(const FileList& list)
+{
+    std::vector<std::wstring> items;
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+        items.emplace_back(list.Item(i));
+    }
+    return items;
+}
 
 class NullView final : public ListingView {
 public:
@@ -35,7 +47,7 @@ TEST_F(RealListing, ListsPlainFilesOnlyInExplorerOrder)
     folder.AddFolder(L"sub");
     folder.AddFile(L"sub\\inner.jpg");
     state.SetDir(folder.Path());
-    EXPECT_EQ(state.File1().Items(),
+    EXPECT_EQ(ItemsOf(state.File1()),
               (std::vector<std::wstring>{L"IMG1.jpg", L"img2.jpg", L"img10.jpg", L"noext", L"readonly.png"}));
     EXPECT_EQ(state.FileCount(), 5);
     EXPECT_EQ(view.caption, L"文件数：5");
@@ -53,8 +65,8 @@ TEST_F(RealListing, HostileAndNonAsciiNamesAreListedAsTheyAre)
     state.SetDir(folder.Path() + L"\\");
     EXPECT_EQ(state.File1().Count(), names.size());
     for (const auto& name : names) {
-        EXPECT_NE(std::find(state.File1().Items().begin(), state.File1().Items().end(), name),
-                  state.File1().Items().end());
+        const auto items = ItemsOf(state.File1());
+        EXPECT_NE(std::find(items.begin(), items.end(), name), items.end());
     }
 }
 
@@ -65,9 +77,9 @@ TEST_F(RealListing, WithAndWithoutFinalSeparatorListTheSame)
         folder.AddFile(L"f" + std::to_wstring(i) + L".jpg");
     }
     state.SetDir(folder.Path());
-    const auto plain = state.File1().Items();
+    const auto plain = ItemsOf(state.File1());
     state.SetDir(folder.Path() + L"\\");
-    EXPECT_EQ(state.File1().Items(), plain);
+    EXPECT_EQ(ItemsOf(state.File1()), plain);
     EXPECT_EQ(plain.size(), 12u);
     EXPECT_EQ(state.FileCount(), 10);
     EXPECT_EQ(view.caption, L"文件数：10");
@@ -99,6 +111,23 @@ TEST_F(RealListing, FolderRemovedAfterChoosingListsEmpty)
     state.SetDir(path);
     EXPECT_EQ(state.FileCount(), 0);
     EXPECT_FALSE(view.enabled);
+}
+
+TEST_F(RealListing, OrderIsTheShellsLogicalOrderEvenWhereTheQuickOrderDiffers)
+{
+    test::TestFolder folder(L"collation");
+    // Punctuation and non-ASCII letters: here the quick pre-order and the shell's may disagree.
+    const std::vector<std::wstring> names = {L"b.jpg", L"_a.jpg", L"-c.jpg", L"\u00c9t\u00e9.jpg", L"e.jpg",
+                                             L"x10.jpg", L"x9.jpg", L"X1.jpg", L"~z.jpg", L"[1].jpg"};
+    for (const auto& name : names) {
+        folder.AddFile(name);
+    }
+    state.SetDir(folder.Path());
+    const auto items = ItemsOf(state.File1());
+    ASSERT_EQ(items.size(), names.size());
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        EXPECT_LE(::StrCmpLogicalW(items[i - 1].c_str(), items[i].c_str()), 0) << i;
+    }
 }
 
 TEST(SearchPattern, AddsOneSeparatorAndLongForm)
