@@ -69,7 +69,7 @@ private:
     UniqueGdiObject m_font;
     Win32FolderReader m_reader;
     FolderState m_state;
-    Win32MessageBoxes m_boxes{nullptr};  // owned by the window once it exists
+    Win32MessageBoxes m_boxes{nullptr};  // owned by the window from OnCreate on
     Win32CommandStarter m_win32Starter;
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
