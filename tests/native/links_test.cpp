@@ -78,7 +78,7 @@ TEST(LinksTest, MoreFunctionsLinkOpensHomeThenDownloadPageMaximized)
     EXPECT_EQ(static_cast<int>(starter.started[1].second), 3);
 }
 
-TEST(LinksTest, FailedStartsAreIgnoredAndTheSecondPageIsStillTried)
+TEST(LinksTest, StartsThatCannotRunAreIgnoredAndTheSecondPageIsStillTried)
 {
     FakeStarter starter;
     starter.succeeds = false;
