@@ -144,7 +144,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
         OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETCURSOR:
+        if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) {
+            return TRUE;
+        }
+        break;
     case WM_CLOSE:
+        // Every way of closing ends here: the close button, Alt+F4, the system menu and the
+        // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
         OnClose();
         return 0;
     case WM_NCDESTROY:
@@ -160,6 +167,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void Form1::OnCreate()
 {
+    m_boxes = Win32MessageBoxes(m_hwnd);
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(m_hwnd, GWLP_HINSTANCE));
     for (const ControlDesign& design : kControls) {
         if (design.kind == ControlKind::FileList) {
@@ -268,14 +276,39 @@ void Form1::OnCommand(int id, int code)
             // The erase run is wired here.
         }
         break;
+    case kLHome:
+        if (code == STN_CLICKED) {
+            LHomeClick(*m_starter);
+        }
+        break;
+    case kLabel1:
+        if (code == STN_CLICKED) {
+            Label1Click(*m_starter);
+        }
+        break;
     default:
         break;
     }
 }
 
+bool Form1::OnSetCursor(HWND over, int hitTest)
+{
+    // The labels' own WM_SETCURSOR reaches the window through DefWindowProc; answering TRUE
+    // keeps the static control from putting its arrow back.
+    if (hitTest != HTCLIENT || !over || ::GetParent(over) != m_hwnd || !IsLinkLabel(::GetDlgCtrlID(over))) {
+        return false;
+    }
+    static const HCURSOR hand = ::LoadCursorW(nullptr, IDC_HAND);
+    ::SetCursor(hand);
+    return true;
+}
+
 void Form1::OnClose()
 {
-    ::DestroyWindow(m_hwnd);
+    if (m_closeConfirmation.Confirm(m_boxes, *m_starter)) {
+        // Ends the message loop, and with it the program.
+        ::DestroyWindow(m_hwnd);
+    }
 }
 
 int Form1::RunMessageLoop(HWND dialogWindow)

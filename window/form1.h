@@ -6,9 +6,12 @@
 #include <array>
 #include <string>
 
+#include "platform/shell_ports.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
+#include "platform/win32_shell.h"
 #include "window/layout.h"
+#include "window/links.h"
 #include "window/listing.h"
 
 namespace qh {
@@ -35,6 +38,9 @@ public:
     void SetDir(const std::wstring& folder);
     [[nodiscard]] const FolderState& State() const { return m_state; }
 
+    // Lets the in-process tests see the commands the handlers start instead of starting them.
+    void UseCommandStarter(CommandStarter& starter) { m_starter = &starter; }
+
     // Runs the message loop until the window is gone; returns the exit code.
     static int RunMessageLoop(HWND dialogWindow);
 
@@ -46,6 +52,7 @@ private:
     void OnCommand(int id, int code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(int dpi, const RECT* suggested);
+    [[nodiscard]] bool OnSetCursor(HWND over, int hitTest);
     void OnClose();
 
     void ApplyLayout(int dpi);
@@ -62,6 +69,10 @@ private:
     UniqueGdiObject m_font;
     Win32FolderReader m_reader;
     FolderState m_state;
+    Win32MessageBoxes m_boxes{nullptr};  // owned by the window from OnCreate on
+    Win32CommandStarter m_win32Starter;
+    CommandStarter* m_starter = &m_win32Starter;
+    CloseConfirmation m_closeConfirmation;
 };
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
