@@ -6,6 +6,7 @@
 #include <array>
 #include <string>
 
+#include "erase/erase_run.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
 #include "window/layout.h"
@@ -13,7 +14,7 @@
 
 namespace qh {
 
-class Form1 final : private ListingView {
+class Form1 final : private ListingView, private EraseWindow {
 public:
     static constexpr const wchar_t* kClassName = L"QingHeJingTu.Form1";
 
@@ -35,6 +36,11 @@ public:
     void SetDir(const std::wstring& folder);
     [[nodiscard]] const FolderState& State() const { return m_state; }
 
+    // Returns after more than Delay seconds, processing the window's events meanwhile.
+    void WaitTime(float Delay) override;
+    // True while an erase run is going on (the window is disabled then).
+    [[nodiscard]] bool EraseRunning() const { return m_eraseRunning; }
+
     // Runs the message loop until the window is gone; returns the exit code.
     static int RunMessageLoop(HWND dialogWindow);
 
@@ -47,6 +53,7 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(int dpi, const RECT* suggested);
     void OnClose();
+    void RunErase();
 
     void ApplyLayout(int dpi);
     void CreateTooltips();
@@ -55,6 +62,10 @@ private:
     void SetFilesCaption(const std::wstring& caption) override;
     void SetDoEnabled(bool enabled) override;
 
+    // EraseWindow
+    void SetTitle(const std::wstring& title) override;
+    void SetEnabled(bool enabled) override;
+
     HWND m_hwnd = nullptr;
     std::array<HWND, kControls.size()> m_controls{};
     HWND m_tooltip = nullptr;
@@ -62,6 +73,7 @@ private:
     UniqueGdiObject m_font;
     Win32FolderReader m_reader;
     FolderState m_state;
+    bool m_eraseRunning = false;
 };
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
