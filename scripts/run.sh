@@ -8,6 +8,12 @@ here=$(dirname "$0")
 "$here/prefix.sh"
 source "$here/env.sh"
 source "$here/xvfb.sh"
+# Drive E: (where the browse dialog starts) is a fresh folder of sample photos on every run, as an
+# erase run clears them. Wine reads drive links when its server starts: end a running one first.
+qh_wineserver -k 2>/dev/null || true
+qh_wineserver -w 2>/dev/null || true
+"$here/samples.sh"
+qh_map_drive e "$QH_BUILD/sample-photos"
 headless=
 if [ -z "${DISPLAY:-}" ]; then
   headless=1

@@ -182,6 +182,16 @@ TEST_F(Bridge, HostilePathsReachTheToolAsOneArgument)
         ExpectErased(path);
     }
 
+    // Past MAX_PATH: the path is handed on whole, not cut.
+    // (Each name stays within what a Linux file system holds, exiftool's temporary name included.)
+    s_folder->AddFolder(L"照片 & 100% ^ ! (1)\\" + std::wstring(120, L'd'));
+    const std::wstring deeper = s_folder->AddFolder(L"照片 & 100% ^ ! (1)\\" + std::wstring(120, L'd') + L"\\" +
+                                                    std::wstring(120, L'e'));
+    const std::wstring longPath = TaggedCopy(deeper, std::wstring(60, L'长') + L".jpg");
+    ASSERT_GT(longPath.size(), static_cast<size_t>(MAX_PATH));
+    EXPECT_EQ(EraseWithBridge(longPath), 0u);
+    ExpectErased(longPath);
+
     // A relative path is taken from the working directory, as the Windows tool takes it.
     const std::wstring relative = TaggedCopy(folder, L"relative name.jpg");
     EXPECT_EQ(EraseWithBridge(L"relative name.jpg", folder), 0u);
