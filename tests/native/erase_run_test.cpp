@@ -525,7 +525,7 @@ TEST_F(EraseRunTest, CompletionYesOpensBothPagesMaximizedInOrder)
     EXPECT_EQ(window.title, L"青禾净图");
 }
 
-TEST_F(EraseRunTest, AFailedWriteRemovesTheCutOffScriptAndStartsNothing)
+TEST_F(EraseRunTest, AWriteThatBreaksOffRemovesTheCutScriptAndStartsNothing)
 {
     List(L"D:\\Photos", 2);
     files.writeFailures = 1;
