@@ -1,6 +1,7 @@
 #include "erase/erase_run.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "erase/exif_script.h"
