@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include "platform/win32_code_page.h"
 #include "platform/win32_dpi.h"
+#include "platform/win32_erase_files.h"
+#include "platform/win32_pump.h"
+#include "platform/win32_shell.h"
 #include "window/resource.h"
 
 namespace qh {
@@ -108,6 +112,44 @@ void Form1::SetFilesCaption(const std::wstring& caption)
 void Form1::SetDoEnabled(bool enabled)
 {
     ::EnableWindow(Control(kCmdDo), enabled ? TRUE : FALSE);
+}
+
+void Form1::SetTitle(const std::wstring& title)
+{
+    ::SetWindowTextW(m_hwnd, title.c_str());
+}
+
+void Form1::SetEnabled(bool enabled)
+{
+    ::EnableWindow(m_hwnd, enabled ? TRUE : FALSE);
+}
+
+void Form1::WaitTime(float Delay)
+{
+    Win32Clock clock;
+    Win32EventPump pump;
+    qh::WaitTime(Delay, clock, pump);
+}
+
+void Form1::RunErase()
+{
+    if (m_eraseRunning) {
+        return;  // events are processed during a run: never start a second one inside it
+    }
+    struct RunningFlag {
+        bool& flag;
+        explicit RunningFlag(bool& f) : flag(f) { flag = true; }
+        ~RunningFlag() { flag = false; }
+    } running(m_eraseRunning);
+
+    Win32EraseFileSystem files;
+    Win32ScriptStarter scripts;
+    // cmd.exe reads the script in the OEM code page; the tool gets its arguments in the ANSI one.
+    const Win32CodePage oem(::GetOEMCP());
+    const Win32CodePage ansi(::GetACP());
+    Win32Clock clock;
+    const EraseServices services{files, scripts, *this, m_boxes, *m_starter, oem, ansi, clock};
+    EraseRun(services).Run(m_state);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -273,7 +315,7 @@ void Form1::OnCommand(int id, int code)
         break;
     case kCmdDo:
         if (code == BN_CLICKED) {
-            // The erase run is wired here.
+            RunErase();
         }
         break;
     case kLHome:
@@ -305,6 +347,9 @@ bool Form1::OnSetCursor(HWND over, int hitTest)
 
 void Form1::OnClose()
 {
+    if (m_eraseRunning) {
+        return;  // ending now would leave the script and a half-done run behind
+    }
     if (m_closeConfirmation.Confirm(m_boxes, *m_starter)) {
         // Ends the message loop, and with it the program.
         ::DestroyWindow(m_hwnd);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/shell_ports.h"
+#include "erase/erase_run.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_shell.h"
@@ -16,7 +17,7 @@
 
 namespace qh {
 
-class Form1 final : private ListingView {
+class Form1 final : private ListingView, private EraseWindow {
 public:
     static constexpr const wchar_t* kClassName = L"QingHeJingTu.Form1";
 
@@ -40,6 +41,10 @@ public:
 
     // Lets the in-process tests see the commands the handlers start instead of starting them.
     void UseCommandStarter(CommandStarter& starter) { m_starter = &starter; }
+    // Returns after more than Delay seconds, processing the window's events meanwhile.
+    void WaitTime(float Delay) override;
+    // True while an erase run is going on (the window is disabled then).
+    [[nodiscard]] bool EraseRunning() const { return m_eraseRunning; }
 
     // Runs the message loop until the window is gone; returns the exit code.
     static int RunMessageLoop(HWND dialogWindow);
@@ -54,6 +59,7 @@ private:
     void OnDpiChanged(int dpi, const RECT* suggested);
     [[nodiscard]] bool OnSetCursor(HWND over, int hitTest);
     void OnClose();
+    void RunErase();
 
     void ApplyLayout(int dpi);
     void CreateTooltips();
@@ -61,6 +67,10 @@ private:
     // ListingView
     void SetFilesCaption(const std::wstring& caption) override;
     void SetDoEnabled(bool enabled) override;
+
+    // EraseWindow
+    void SetTitle(const std::wstring& title) override;
+    void SetEnabled(bool enabled) override;
 
     HWND m_hwnd = nullptr;
     std::array<HWND, kControls.size()> m_controls{};
@@ -73,6 +83,7 @@ private:
     Win32CommandStarter m_win32Starter;
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
+    bool m_eraseRunning = false;
 };
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.

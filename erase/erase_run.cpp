@@ -1,0 +1,186 @@
+#include "erase/erase_run.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "erase/exif_script.h"
+#include "window/layout.h"
+#include "window/pages.h"
+
+namespace qh {
+namespace {
+
+// Larger than any script this program writes (the path is at most 32,767 characters).
+constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
+
+// Clears the window's running state whatever way the run ends.
+class RunningWindow {
+public:
+    explicit RunningWindow(EraseWindow& window) : m_window(window) { m_window.SetEnabled(false); }
+    RunningWindow(const RunningWindow&) = delete;
+    RunningWindow& operator=(const RunningWindow&) = delete;
+    ~RunningWindow() { Enable(); }
+    void Enable()
+    {
+        if (!m_enabled) {
+            m_window.SetEnabled(true);
+            m_enabled = true;
+        }
+    }
+
+private:
+    EraseWindow& m_window;
+    bool m_enabled = false;
+};
+
+}  // namespace
+
+std::wstring ProgressTitle(int fileNumber, std::size_t listCount)
+{
+    return std::wstring(kAppTitle) + std::wstring(kProgressInfix) + std::to_wstring(fileNumber) +
+           std::wstring(kProgressSeparator) + std::to_wstring(listCount);
+}
+
+bool ToolInstalled(EraseFileSystem& files)
+{
+    const std::wstring windir = files.Environment(std::wstring(kWindirVariable)).value_or(L"");
+    if (windir.empty()) {
+        return false;
+    }
+    const std::optional<std::uint64_t> size = files.FileSize(windir + std::wstring(kToolBelowWindir));
+    if (!size) {
+        return false;
+    }
+    return *size >= kMinToolBytes || files.FileSize(windir + std::wstring(kToolPerlBelowWindir)).has_value();
+}
+
+std::optional<std::string> ScriptBytesFor(const std::wstring& filePath, EraseFileSystem& files, const CodePage& oem,
+                                          const CodePage& ansi)
+{
+    if (std::optional<std::string> bytes = EncodeForTool(ScriptText(filePath), oem, ansi)) {
+        return bytes;
+    }
+    // The 8.3 form is plain ASCII as a rule, and names the same file.
+    if (const std::optional<std::wstring> shortPath = files.ShortPath(filePath)) {
+        return EncodeForTool(ScriptText(*shortPath), oem, ansi);
+    }
+    return std::nullopt;
+}
+
+EraseOutcome EraseRun::Run(const FolderState& state)
+{
+    if (!ToolInstalled(m_s.files)) {
+        (void)m_s.boxes.Show(std::wstring(kToolMissingText), box::kOk | box::kIconStop);
+        return EraseOutcome::ToolMissing;
+    }
+    const std::wstring folder = state.Dir();
+    const std::wstring scriptPath = JoinPath(folder, kScriptName);
+    if (m_s.files.Exists(scriptPath)) {
+        const std::optional<std::string> existing = m_s.files.ReadSmallFile(scriptPath, kMaxOwnScriptBytes);
+        if (!existing || !IsOwnScript(*existing)) {
+            (void)m_s.boxes.Show(std::wstring(kForeignScriptText), box::kOk | box::kIconExclamation);
+            return EraseOutcome::ForeignScript;
+        }
+        // A script of ours left by an earlier run that did not finish: it is replaced below.
+    }
+    if (m_s.boxes.Show(std::wstring(kWarningText), box::kOkCancel | box::kIconExclamation) == box::kAnswerCancel) {
+        return EraseOutcome::Cancelled;
+    }
+
+    // Events are processed during the run: it works on a copy of the listing as it was clicked.
+    const std::wstring file1Path = state.File1().Path();
+    const std::size_t listCount = state.File1().Count();
+    const std::size_t fileCount = std::min(static_cast<std::size_t>(std::max(state.FileCount(), 0)), listCount);
+    std::vector<std::wstring> names;
+    names.reserve(fileCount);
+    for (std::size_t i = 0; i < fileCount; ++i) {
+        names.emplace_back(state.File1().Item(i));
+    }
+
+    RunningWindow running(m_s.window);
+    for (std::size_t i = 1; i <= fileCount; ++i) {
+        const std::wstring filePath = JoinPath(file1Path, names[i - 1]);
+        m_s.window.SetTitle(ProgressTitle(static_cast<int>(i), listCount));
+        switch (ProcessFile(folder, filePath)) {
+        case FileStep::Done:
+        case FileStep::Skipped:
+            break;
+        case FileStep::ScriptNotWritable:
+            running.Enable();
+            return Finish(scriptPath, EraseOutcome::ScriptNotWritable);
+        case FileStep::ToolHung:
+            running.Enable();
+            return Finish(scriptPath, EraseOutcome::ToolHung);
+        }
+    }
+    running.Enable();
+    return Finish(scriptPath, EraseOutcome::Finished);
+}
+
+EraseRun::FileStep EraseRun::ProcessFile(const std::wstring& folder, const std::wstring& filePath)
+{
+    // A path that the code pages would change could name a different file ("?" is a wildcard
+    // to the tool): such a file is left alone.
+    const std::optional<std::string> bytes = ScriptBytesFor(filePath, m_s.files, m_s.oemCodePage, m_s.ansiCodePage);
+    if (!bytes) {
+        return FileStep::Skipped;
+    }
+    const std::wstring scriptPath = JoinPath(folder, kScriptName);
+    switch (WriteScript(scriptPath, *bytes)) {
+    case EraseFileSystem::WriteResult::Written:
+        break;
+    case EraseFileSystem::WriteResult::OpenFailed:
+        return FileStep::ScriptNotWritable;
+    case EraseFileSystem::WriteResult::WriteFailed:
+        // A cut-off script could hand the tool a shorter path, that is another file.
+        (void)m_s.files.RemoveFile(scriptPath);
+        return FileStep::Skipped;
+    }
+    std::unique_ptr<RunningScript> script = m_s.scripts.StartHidden(folder);
+    m_s.window.WaitTime(kPauseAfterLaunchSeconds);
+    // cmd.exe reads a script line by line while it runs: it must have ended before the script is
+    // replaced or deleted, or it would read the next file's text from the middle.
+    if (script && !script->WaitForEnd(kScriptEndTimeoutMs)) {
+        return FileStep::ToolHung;
+    }
+    return FileStep::Done;
+}
+
+EraseFileSystem::WriteResult EraseRun::WriteScript(const std::wstring& scriptPath, const std::string& bytes)
+{
+    const std::uint64_t start = m_s.clock.NowMicroseconds();
+    for (;;) {
+        const EraseFileSystem::WriteResult result = m_s.files.WriteWholeFile(scriptPath, bytes);
+        if (result != EraseFileSystem::WriteResult::OpenFailed ||
+            ElapsedSeconds(m_s.clock, start) >= kScriptOpenRetrySeconds) {
+            return result;
+        }
+        // A virus scanner or an indexer may hold the file for a moment.
+        m_s.window.WaitTime(kScriptOpenRetryPauseSeconds);
+    }
+}
+
+EraseOutcome EraseRun::Finish(const std::wstring& scriptPath, EraseOutcome outcome)
+{
+    (void)m_s.files.RemoveFile(scriptPath);
+    switch (outcome) {
+    case EraseOutcome::ScriptNotWritable:
+        (void)m_s.boxes.Show(std::wstring(kScriptNotWritableText), box::kOk | box::kIconExclamation);
+        break;
+    case EraseOutcome::ToolHung:
+        (void)m_s.boxes.Show(std::wstring(kToolHungText), box::kOk | box::kIconExclamation);
+        break;
+    default:
+        if (m_s.boxes.Show(std::wstring(kCompletionText), box::kYesNo | box::kIconInformation) ==
+            box::kAnswerYes) {
+            (void)m_s.commands.Start(OpenPageCommand(kHomePageUrl), ShowStyle::Maximized);
+            (void)m_s.commands.Start(OpenPageCommand(kDownloadPageUrl), ShowStyle::Maximized);
+        }
+        break;
+    }
+    m_s.window.SetTitle(std::wstring(kAppTitle));
+    return outcome;
+}
+
+}  // namespace qh

@@ -1,0 +1,144 @@
+// The erase run behind CmdDo: the tool check, the warning, one script per file started hidden
+// and waited for, the progress title, the clean-up and the completion box.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "erase/code_page.h"
+#include "erase/wait_time.h"
+#include "platform/shell_ports.h"
+#include "window/listing.h"
+
+namespace qh {
+
+// ExifTool is expected below the Windows directory, either as the old self-contained program of
+// at least 4.5 MiB or as today's small launcher with its Perl in exiftool_files beside it.
+inline constexpr std::wstring_view kWindirVariable = L"windir";
+inline constexpr std::wstring_view kToolBelowWindir = L"\\System32\\ExifTool.exe";
+inline constexpr std::wstring_view kToolPerlBelowWindir = L"\\System32\\exiftool_files\\perl.exe";
+inline constexpr std::uint64_t kMinToolBytes = 4718592;  // 4.5 MiB
+
+inline constexpr float kPauseAfterLaunchSeconds = 0.3f;
+// A script's process that runs longer than this is taken for hung: the run stops there.
+inline constexpr std::uint32_t kScriptEndTimeoutMs = 60000;
+// A folder where the script cannot be created is retried this long, in short pauses.
+inline constexpr float kScriptOpenRetrySeconds = 1.0f;
+inline constexpr float kScriptOpenRetryPauseSeconds = 0.05f;
+
+inline constexpr std::wstring_view kProgressInfix = L"  正在清除Exif中：";
+inline constexpr std::wstring_view kProgressSeparator = L"/";
+
+inline constexpr std::wstring_view kToolMissingText = L"本机缺失必需的资源文件！请访问主页下载使用集成版。";
+inline constexpr std::wstring_view kWarningText = L"抹除后将无法恢复！";
+inline constexpr std::wstring_view kCompletionText =
+    L"处理完毕！友情提示：可能会有的文件的内置信息清除失败，想知道哪些清除\r\n"
+    L"成功哪些清除失败，请访问主页参见《墨影图匠》V5.0\r\n"
+    L" 修改文件时间属性-导出/抹除Exif信息功能模块。\r\n"
+    L"要访问主页吗？";
+inline constexpr std::wstring_view kForeignScriptText =
+    L"当前文件夹中已有一个不是本程序创建的 ExifDel.bat 文件。为免覆盖它，本次没有清除任何文件。\r\n"
+    L"请先将该文件移走或改名，然后再试。";
+inline constexpr std::wstring_view kScriptNotWritableText =
+    L"无法在当前文件夹中创建脚本文件 ExifDel.bat（文件夹可能是只读的、受系统保护的或已不存在），清除已停止。";
+inline constexpr std::wstring_view kToolHungText =
+    L"ExifTool 在 60 秒内没有结束，清除已停止，其余文件没有处理。";
+
+// The file system and environment as the run needs them.
+class EraseFileSystem {
+public:
+    enum class WriteResult { Written, OpenFailed, WriteFailed };
+
+    virtual ~EraseFileSystem() = default;
+    [[nodiscard]] virtual std::optional<std::wstring> Environment(const std::wstring& name) = 0;
+    // The size of a file; nullopt when it is missing, a folder or unreadable.
+    [[nodiscard]] virtual std::optional<std::uint64_t> FileSize(const std::wstring& path) = 0;
+    // Whether anything (file or folder) exists under the path.
+    [[nodiscard]] virtual bool Exists(const std::wstring& path) = 0;
+    // The whole file if it holds at most maxBytes; nullopt when missing, unreadable or larger.
+    [[nodiscard]] virtual std::optional<std::string> ReadSmallFile(const std::wstring& path,
+                                                                   std::size_t maxBytes) = 0;
+    // Creates or truncates the file and writes the bytes.
+    [[nodiscard]] virtual WriteResult WriteWholeFile(const std::wstring& path, const std::string& bytes) = 0;
+    virtual bool RemoveFile(const std::wstring& path) = 0;
+    // The 8.3 form of an existing path; nullopt when there is none.
+    [[nodiscard]] virtual std::optional<std::wstring> ShortPath(const std::wstring& path) = 0;
+};
+
+// A started script's process.
+class RunningScript {
+public:
+    virtual ~RunningScript() = default;
+    // Processes the window's events until the process has ended or timeoutMs has passed;
+    // true when it ended.
+    [[nodiscard]] virtual bool WaitForEnd(std::uint32_t timeoutMs) = 0;
+};
+
+class ScriptStarter {
+public:
+    virtual ~ScriptStarter() = default;
+    // Starts the folder's script in a hidden window; nullptr when it could not be started.
+    [[nodiscard]] virtual std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) = 0;
+};
+
+// What the run does to the window.
+class EraseWindow {
+public:
+    virtual ~EraseWindow() = default;
+    virtual void SetTitle(const std::wstring& title) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    // The window's pause: returns after more than Delay seconds, processing events meanwhile.
+    virtual void WaitTime(float Delay) = 0;
+};
+
+struct EraseServices {
+    EraseFileSystem& files;
+    ScriptStarter& scripts;
+    EraseWindow& window;
+    MessageBoxes& boxes;
+    CommandStarter& commands;
+    const CodePage& oemCodePage;
+    const CodePage& ansiCodePage;
+    Clock& clock;
+};
+
+enum class EraseOutcome {
+    ToolMissing,
+    ForeignScript,
+    Cancelled,
+    ScriptNotWritable,
+    ToolHung,
+    Finished,
+};
+
+// "青禾净图  正在清除Exif中：i/count"
+[[nodiscard]] std::wstring ProgressTitle(int fileNumber, std::size_t listCount);
+
+// Whether the tool check passes.
+[[nodiscard]] bool ToolInstalled(EraseFileSystem& files);
+
+// The script's bytes for one file: its full path if that survives the code pages, else its 8.3
+// form if that does; nullopt when neither can reach the tool unchanged.
+[[nodiscard]] std::optional<std::string> ScriptBytesFor(const std::wstring& filePath, EraseFileSystem& files,
+                                                        const CodePage& oem, const CodePage& ansi);
+
+class EraseRun {
+public:
+    explicit EraseRun(const EraseServices& services) : m_s(services) {}
+    // Runs over the first FileCount files of the listing; returns how it ended.
+    EraseOutcome Run(const FolderState& state);
+
+private:
+    enum class FileStep { Done, Skipped, ScriptNotWritable, ToolHung };
+
+    FileStep ProcessFile(const std::wstring& folder, const std::wstring& filePath);
+    [[nodiscard]] EraseFileSystem::WriteResult WriteScript(const std::wstring& scriptPath, const std::string& bytes);
+    EraseOutcome Finish(const std::wstring& scriptPath, EraseOutcome outcome);
+
+    EraseServices m_s;
+};
+
+}  // namespace qh

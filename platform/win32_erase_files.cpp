@@ -1,0 +1,167 @@
+#include "platform/win32_erase_files.h"
+
+#include <vector>
+
+#include "erase/exif_script.h"
+#include "platform/win32_pump.h"
+
+namespace qh {
+namespace {
+
+// On Windows (not in Wine) cmd.exe then looks for "ExifTool" on PATH only, not first in the
+// photo folder, where a file of that name could stand in for the tool.
+constexpr const wchar_t* kNoCurrentDirectoryVariable = L"NoDefaultCurrentDirectoryInExePath";
+
+std::wstring SystemDirectory()
+{
+    std::vector<wchar_t> buffer(MAX_PATH);
+    UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length >= buffer.size()) {
+        buffer.resize(length + 1);
+        length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    return length > 0 && length < buffer.size() ? std::wstring(buffer.data(), length) : std::wstring();
+}
+
+}  // namespace
+
+std::optional<std::wstring> Win32EraseFileSystem::Environment(const std::wstring& name)
+{
+    const DWORD size = ::GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::nullopt;
+    }
+    std::wstring value(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(name.c_str(), value.data(), size);
+    if (length == 0 || length >= size) {
+        return std::nullopt;
+    }
+    value.resize(length);
+    return value;
+}
+
+std::optional<std::uint64_t> Win32EraseFileSystem::FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool Win32EraseFileSystem::Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::string> Win32EraseFileSystem::ReadSmallFile(const std::wstring& path, std::size_t maxBytes)
+{
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+EraseFileSystem::WriteResult Win32EraseFileSystem::WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return WriteResult::OpenFailed;
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        return WriteResult::WriteFailed;
+    }
+    return ::CloseHandle(file.Release()) ? WriteResult::Written : WriteResult::WriteFailed;
+}
+
+bool Win32EraseFileSystem::RemoveFile(const std::wstring& path)
+{
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+std::optional<std::wstring> Win32EraseFileSystem::ShortPath(const std::wstring& path)
+{
+    const DWORD size = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0) {
+        return std::nullopt;
+    }
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath.data(), size);
+    if (length == 0 || length >= size) {
+        return std::nullopt;
+    }
+    shortPath.resize(length);
+    return shortPath;
+}
+
+bool Win32RunningScript::WaitForEnd(std::uint32_t timeoutMs)
+{
+    Win32EventPump pump;
+    return pump.WaitFor(m_process.Get(), timeoutMs);
+}
+
+std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstring& folder)
+{
+    const std::optional<ScriptCommand> command = HiddenScriptCommand(folder, SystemDirectory());
+    if (!command) {
+        return nullptr;
+    }
+    std::vector<wchar_t> commandLine(command->commandLine.begin(), command->commandLine.end());
+    commandLine.push_back(L'\0');  // CreateProcessW may write into the command line
+
+    std::wstring environment;
+    if (wchar_t* block = ::GetEnvironmentStringsW()) {
+        environment = EnvironmentWith(block, kNoCurrentDirectoryVariable, L"1");
+        ::FreeEnvironmentStringsW(block);
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(command->application.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
+                          command->currentDirectory.c_str(), &startup, &process)) {
+        return nullptr;
+    }
+    ::CloseHandle(process.hThread);
+    return std::make_unique<Win32RunningScript>(UniqueHandle(process.hProcess));
+}
+
+std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value)
+{
+    const std::wstring prefix = name + L"=";
+    std::wstring result;
+    for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1) {
+        const std::size_t length = wcslen(entry);
+        // Entries such as "=C:=C:\" start with "=": they are kept as they are.
+        if (length >= prefix.size() &&
+            ::CompareStringOrdinal(entry, static_cast<int>(prefix.size()), prefix.c_str(),
+                                   static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL) {
+            continue;
+        }
+        result.append(entry, length);
+        result.push_back(L'\0');
+    }
+    result += prefix + value;
+    result.push_back(L'\0');
+    result.push_back(L'\0');
+    return result;
+}
+
+}  // namespace qh

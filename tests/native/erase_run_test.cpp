@@ -1,0 +1,571 @@
+#include "erase/erase_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+#include <deque>
+#include <map>
+#include <set>
+
+#include "erase/exif_script.h"
+#include "fake_code_page.h"
+#include "window/layout.h"
+#include "window/pages.h"
+
+namespace qh {
+namespace {
+
+const std::wstring kWindir = L"C:\\Windows";
+const std::wstring kTool = L"C:\\Windows\\System32\\ExifTool.exe";
+const std::wstring kPerl = L"C:\\Windows\\System32\\exiftool_files\\perl.exe";
+
+std::string Narrow(const std::wstring& ascii)
+{
+    return std::string(ascii.begin(), ascii.end());
+}
+
+// Everything the run does, in order, as short lines.
+using Log = std::vector<std::string>;
+
+class FakeClock final : public Clock {
+public:
+    std::uint64_t now = 1000;
+    std::uint64_t NowMicroseconds() override { return now; }
+};
+
+class FakeFiles final : public EraseFileSystem {
+public:
+    explicit FakeFiles(Log& log) : m_log(log) {}
+
+    std::map<std::wstring, std::wstring> environment{{L"windir", kWindir}};
+    std::map<std::wstring, std::string> files;       // path -> content
+    std::map<std::wstring, std::uint64_t> sizes;     // path -> size, where content does not matter
+    std::set<std::wstring> unreadable;
+    std::map<std::wstring, std::wstring> shortPaths;
+    int openFailures = 0;  // the next so many opens fail; -1: all of them
+    int writeFailures = 0;
+    int opens = 0;
+
+    std::optional<std::wstring> Environment(const std::wstring& name) override
+    {
+        const auto it = environment.find(name);
+        return it == environment.end() ? std::nullopt : std::optional<std::wstring>(it->second);
+    }
+    std::optional<std::uint64_t> FileSize(const std::wstring& path) override
+    {
+        if (const auto it = sizes.find(path); it != sizes.end()) {
+            return it->second;
+        }
+        if (const auto it = files.find(path); it != files.end()) {
+            return it->second.size();
+        }
+        return std::nullopt;
+    }
+    bool Exists(const std::wstring& path) override
+    {
+        return files.count(path) || sizes.count(path) || unreadable.count(path);
+    }
+    std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes) override
+    {
+        const auto it = files.find(path);
+        if (it == files.end() || unreadable.count(path) || it->second.size() > maxBytes) {
+            return std::nullopt;
+        }
+        return it->second;
+    }
+    WriteResult WriteWholeFile(const std::wstring& path, const std::string& bytes) override
+    {
+        ++opens;
+        if (openFailures != 0) {
+            if (openFailures > 0) {
+                --openFailures;
+            }
+            m_log.push_back("open failed");
+            return WriteResult::OpenFailed;
+        }
+        if (writeFailures > 0) {
+            --writeFailures;
+            files[path] = bytes.substr(0, bytes.size() / 2);
+            m_log.push_back("write failed");
+            return WriteResult::WriteFailed;
+        }
+        files[path] = bytes;
+        m_log.push_back("write " + bytes);
+        return WriteResult::Written;
+    }
+    bool RemoveFile(const std::wstring& path) override
+    {
+        m_log.push_back("remove " + Narrow(path));
+        return files.erase(path) > 0;
+    }
+    std::optional<std::wstring> ShortPath(const std::wstring& path) override
+    {
+        const auto it = shortPaths.find(path);
+        return it == shortPaths.end() ? std::nullopt : std::optional<std::wstring>(it->second);
+    }
+
+private:
+    Log& m_log;
+};
+
+class FakeScript final : public RunningScript {
+public:
+    FakeScript(Log& log, bool ends) : m_log(log), m_ends(ends) {}
+    bool WaitForEnd(std::uint32_t timeoutMs) override
+    {
+        m_log.push_back(m_ends ? "ended" : "still running after " + std::to_string(timeoutMs) + " ms");
+        return m_ends;
+    }
+
+private:
+    Log& m_log;
+    bool m_ends;
+};
+
+// Starts "processes" that read the script as it is at their start.
+class FakeStarter final : public ScriptStarter {
+public:
+    FakeStarter(Log& log, FakeFiles& files) : m_log(log), m_files(files) {}
+    std::vector<std::string> scriptsRead;
+    int failStarts = 0;
+    bool hangs = false;
+
+    std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) override
+    {
+        if (failStarts > 0) {
+            --failStarts;
+            m_log.push_back("start failed");
+            return nullptr;
+        }
+        const auto script = m_files.files.find(JoinPath(folder, kScriptName));
+        scriptsRead.push_back(script == m_files.files.end() ? "" : script->second);
+        m_log.push_back("start in " + Narrow(folder));
+        return std::make_unique<FakeScript>(m_log, !hangs);
+    }
+
+private:
+    Log& m_log;
+    FakeFiles& m_files;
+};
+
+class FakeWindow final : public EraseWindow {
+public:
+    FakeWindow(Log& log, FakeClock& clock) : m_log(log), m_clock(clock) {}
+    std::wstring title = std::wstring(kAppTitle);
+    std::vector<std::wstring> titles;
+    bool enabled = true;
+    std::vector<float> waits;
+
+    void SetTitle(const std::wstring& text) override
+    {
+        title = text;
+        titles.push_back(text);
+        m_log.push_back("title");
+    }
+    void SetEnabled(bool value) override
+    {
+        enabled = value;
+        m_log.push_back(value ? "enable" : "disable");
+    }
+    void WaitTime(float Delay) override
+    {
+        waits.push_back(Delay);
+        m_clock.now += static_cast<std::uint64_t>(Delay * 1e6f) + 1000;
+        m_log.push_back("wait " + std::to_string(static_cast<int>(Delay * 1000 + 0.5f)) + " ms");
+    }
+
+private:
+    Log& m_log;
+    FakeClock& m_clock;
+};
+
+class FakeBoxes final : public MessageBoxes {
+public:
+    explicit FakeBoxes(Log& log) : m_log(log) {}
+    std::deque<int> answers;  // empty: OK for OK boxes, Yes for Yes/No boxes
+    std::vector<std::pair<std::wstring, unsigned>> shown;
+    bool windowEnabledAtEachBox = true;
+    FakeWindow* window = nullptr;
+
+    int Show(const std::wstring& text, unsigned style) override
+    {
+        shown.emplace_back(text, style);
+        m_log.push_back("box");
+        if (window && !window->enabled) {
+            windowEnabledAtEachBox = false;
+        }
+        if (!answers.empty()) {
+            const int answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return (style & 0xF) == box::kYesNo ? box::kAnswerYes : box::kAnswerOk;
+    }
+
+private:
+    Log& m_log;
+};
+
+class FakeCommands final : public CommandStarter {
+public:
+    std::vector<std::pair<std::wstring, ShowStyle>> started;
+    bool Start(const std::wstring& commandLine, ShowStyle style) override
+    {
+        started.emplace_back(commandLine, style);
+        return true;
+    }
+};
+
+class FakeReader final : public FolderReader {
+public:
+    std::vector<std::wstring> names;
+    bool Enumerate(const std::wstring&, const EntrySink& sink) override
+    {
+        for (const auto& name : names) {
+            sink(name, 0x20);
+        }
+        return true;
+    }
+    bool NameLess(const wchar_t* a, const wchar_t* b) const override { return std::wcscmp(a, b) < 0; }
+};
+
+class NullView final : public ListingView {
+public:
+    void SetFilesCaption(const std::wstring&) override {}
+    void SetDoEnabled(bool) override {}
+};
+
+std::string Script(const std::string& path)
+{
+    return "@Echo off\r\nExifTool -overwrite_original -all= \"" + path + "\"\r\nexit\r\n";
+}
+
+class EraseRunTest : public ::testing::Test {
+protected:
+    EraseRunTest()
+    {
+        files.sizes[kTool] = kMinToolBytes;
+        boxes.window = &window;
+    }
+
+    // Lists the folder with files named p01.jpg, p02.jpg, ...
+    void List(const std::wstring& folder, int count)
+    {
+        for (int i = 1; i <= count; ++i) {
+            wchar_t name[16];
+            swprintf(name, 16, L"p%02d.jpg", i);
+            reader.names.push_back(name);
+        }
+        state.SetDir(folder);
+    }
+
+    EraseOutcome Run() { return EraseRun(services).Run(state); }
+
+    std::vector<std::wstring> BoxTexts() const
+    {
+        std::vector<std::wstring> texts;
+        for (const auto& [text, style] : boxes.shown) {
+            texts.push_back(text);
+        }
+        return texts;
+    }
+
+    // Nothing written, started or changed in the window.
+    void ExpectUntouched() const
+    {
+        EXPECT_EQ(files.opens, 0);
+        EXPECT_TRUE(starter.scriptsRead.empty());
+        EXPECT_TRUE(window.titles.empty());
+        EXPECT_TRUE(window.enabled);
+        for (const std::string& entry : log) {
+            EXPECT_NE(entry, "disable");
+            EXPECT_EQ(entry.rfind("remove", 0), std::string::npos) << entry;
+        }
+    }
+
+    Log log;
+    FakeClock clock;
+    FakeFiles files{log};
+    FakeStarter starter{log, files};
+    FakeWindow window{log, clock};
+    FakeBoxes boxes{log};
+    FakeCommands commands;
+    test::FakeCodePage oem = test::Fake936();
+    test::FakeCodePage ansi = test::Fake936();
+    EraseServices services{files, starter, window, boxes, commands, oem, ansi, clock};
+    FakeReader reader;
+    NullView view;
+    FolderState state{reader, view};
+};
+
+TEST_F(EraseRunTest, ToolCheckNeedsTheBigProgramOrTheLauncherWithItsPerl)
+{
+    List(L"D:\\Photos", 1);
+    struct Case {
+        const char* what;
+        std::optional<std::uint64_t> toolBytes;
+        bool perl;
+        bool passes;
+    };
+    const Case cases[] = {
+        {"no tool", std::nullopt, false, false},
+        {"4,718,591 bytes", 4718591, false, false},
+        {"4,718,592 bytes", 4718592, false, true},
+        {"a large tool", 9000000, false, true},
+        {"small launcher with its Perl", 60000, true, true},
+        {"small launcher alone", 60000, false, false},
+        {"Perl without the launcher", std::nullopt, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files.sizes.clear();
+        if (c.toolBytes) {
+            files.sizes[kTool] = *c.toolBytes;
+        }
+        if (c.perl) {
+            files.sizes[kPerl] = 25000;
+        }
+        EXPECT_EQ(ToolInstalled(files), c.passes);
+    }
+}
+
+TEST_F(EraseRunTest, MissingOrShortToolShowsTheCriticalBoxAndDoesNothingElse)
+{
+    List(L"D:\\Photos", 3);
+    for (const std::optional<std::uint64_t> size : {std::optional<std::uint64_t>(), std::optional<std::uint64_t>(4718591)}) {
+        files.sizes.clear();
+        if (size) {
+            files.sizes[kTool] = *size;
+        }
+        boxes.shown.clear();
+        EXPECT_EQ(Run(), EraseOutcome::ToolMissing);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].first, L"本机缺失必需的资源文件！请访问主页下载使用集成版。");
+        EXPECT_EQ(boxes.shown[0].second, 0x10u);  // OK, stop icon
+        ExpectUntouched();
+    }
+}
+
+TEST_F(EraseRunTest, NoWindirMeansNoTool)
+{
+    List(L"D:\\Photos", 1);
+    files.environment.clear();
+    files.sizes[L"\\System32\\ExifTool.exe"] = kMinToolBytes;
+    EXPECT_EQ(Run(), EraseOutcome::ToolMissing);
+    ExpectUntouched();
+}
+
+TEST_F(EraseRunTest, CancelAtTheWarningWritesAndStartsNothing)
+{
+    List(L"D:\\Photos", 3);
+    boxes.answers = {box::kAnswerCancel};
+    EXPECT_EQ(Run(), EraseOutcome::Cancelled);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].first, L"抹除后将无法恢复！");
+    EXPECT_EQ(boxes.shown[0].second, 0x31u);  // OK/Cancel, exclamation icon
+    ExpectUntouched();
+    EXPECT_TRUE(commands.started.empty());
+}
+
+TEST_F(EraseRunTest, ThreeFilesEachGetAScriptThatEndsBeforeTheNextIsWritten)
+{
+    List(L"D:\\Photos", 3);
+    boxes.answers = {box::kAnswerOk, box::kAnswerNo};
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+
+    EXPECT_EQ(window.titles, (std::vector<std::wstring>{L"青禾净图  正在清除Exif中：1/3", L"青禾净图  正在清除Exif中：2/3",
+                                                        L"青禾净图  正在清除Exif中：3/3", L"青禾净图"}));
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p01.jpg"), Script("D:\\Photos\\p02.jpg"),
+                                                             Script("D:\\Photos\\p03.jpg")}));
+    const Log expected = {
+        "box",  // warning
+        "disable",
+        "title", "write " + Script("D:\\Photos\\p01.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
+        "title", "write " + Script("D:\\Photos\\p02.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
+        "title", "write " + Script("D:\\Photos\\p03.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
+        "enable",
+        "remove D:\\Photos\\ExifDel.bat",
+        "box",  // completion
+        "title",
+    };
+    EXPECT_EQ(log, expected);
+    EXPECT_TRUE(window.enabled);
+    EXPECT_EQ(window.title, L"青禾净图");
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+    EXPECT_TRUE(commands.started.empty()) << "No opens no page";
+}
+
+TEST_F(EraseRunTest, TwentyFiveFilesProcessTheFirstTenAgainstTheFullCount)
+{
+    List(L"D:\\Photos\\", 25);
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    ASSERT_EQ(starter.scriptsRead.size(), 10u);
+    EXPECT_EQ(starter.scriptsRead.front(), Script("D:\\Photos\\p01.jpg"));
+    EXPECT_EQ(starter.scriptsRead.back(), Script("D:\\Photos\\p10.jpg"));
+    ASSERT_EQ(window.titles.size(), 11u);
+    EXPECT_EQ(window.titles[0], L"青禾净图  正在清除Exif中：1/25");
+    EXPECT_EQ(window.titles[9], L"青禾净图  正在清除Exif中：10/25");
+    EXPECT_EQ(window.titles[10], L"青禾净图");
+    EXPECT_EQ(window.waits, std::vector<float>(10, 0.3f));
+}
+
+TEST_F(EraseRunTest, DriveRootAndShareFoldersGetSingleSeparators)
+{
+    List(L"C:\\", 1);
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    List(L"\\\\server\\share", 0);
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("C:\\p01.jpg"), Script("\\\\server\\share\\p01.jpg")}));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "remove C:\\ExifDel.bat"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "remove \\\\server\\share\\ExifDel.bat"), 1);
+}
+
+TEST_F(EraseRunTest, TheScriptIsOemBytesWithQuotesAndDoubledPercent)
+{
+    oem.extra[L'é'] = "\x82";
+    ansi.extra[L'é'] = "\xe9";
+    reader.names = {L"%PATH% & ^ ( ) ! ' ; café 中文.jpg"};
+    state.SetDir(L"D:\\照片");
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    ASSERT_EQ(starter.scriptsRead.size(), 1u);
+    EXPECT_EQ(starter.scriptsRead[0], "@Echo off\r\nExifTool -overwrite_original -all= "
+                                      "\"D:\\\xd5\xd5\xc6\xac\\%%PATH%% & ^ ( ) ! ' ; caf\x82 \xd6\xd0\xce\xc4.jpg\"\r\n"
+                                      "exit\r\n");
+}
+
+TEST_F(EraseRunTest, AFileTheCodePagesCannotCarryUsesItsShortPathOrIsLeftAlone)
+{
+    reader.names = {L"a.jpg", L"b\u0142.jpg", L"c\u0142.jpg", L"d.jpg"};
+    state.SetDir(L"D:\\Photos");
+    files.shortPaths[L"D:\\Photos\\b\u0142.jpg"] = L"D:\\Photos\\B~1.JPG";
+    files.shortPaths[L"D:\\Photos\\c\u0142.jpg"] = L"D:\\Photos\\c\u0142.jpg";  // no 8.3 name on this volume
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\a.jpg"), Script("D:\\Photos\\B~1.JPG"),
+                                                             Script("D:\\Photos\\d.jpg")}));
+    // The skipped file still counts in the progress.
+    EXPECT_EQ(window.titles[2], L"青禾净图  正在清除Exif中：3/4");
+    EXPECT_EQ(window.waits.size(), 3u);
+}
+
+TEST_F(EraseRunTest, AFolderWhereTheScriptCannotBeCreatedEndsTheRunAfterAboutASecond)
+{
+    List(L"D:\\ReadOnly", 3);
+    files.openFailures = -1;
+    EXPECT_EQ(Run(), EraseOutcome::ScriptNotWritable);
+    // Retried with short pauses for a second, not for ever.
+    EXPECT_GT(files.opens, 5);
+    EXPECT_LT(files.opens, 40);
+    EXPECT_GE(clock.now - 1000, 1000000u);
+    EXPECT_TRUE(starter.scriptsRead.empty());
+    ASSERT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts()[1], std::wstring(kScriptNotWritableText));
+    EXPECT_EQ(boxes.shown[1].second, 0x30u);
+    EXPECT_TRUE(boxes.windowEnabledAtEachBox);
+    EXPECT_TRUE(window.enabled);
+    EXPECT_EQ(window.title, L"青禾净图");
+    EXPECT_EQ(window.titles.size(), 2u) << "no second file was tried";
+    EXPECT_TRUE(commands.started.empty());
+}
+
+TEST_F(EraseRunTest, AnOpenThatFailsBrieflyIsRetried)
+{
+    List(L"D:\\Photos", 2);
+    files.openFailures = 3;
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead.size(), 2u);
+    EXPECT_EQ(files.opens, 5);
+}
+
+TEST_F(EraseRunTest, AForeignExifDelBatIsNeitherOverwrittenNorDeleted)
+{
+    List(L"D:\\Photos", 2);
+    const std::string theirs = "@echo off\r\ncopy *.jpg E:\\backup\r\n";
+    files.files[L"D:\\Photos\\ExifDel.bat"] = theirs;
+    EXPECT_EQ(Run(), EraseOutcome::ForeignScript);
+    ASSERT_EQ(BoxTexts().size(), 1u) << "checked before the warning";
+    EXPECT_EQ(BoxTexts()[0], std::wstring(kForeignScriptText));
+    EXPECT_EQ(files.files[L"D:\\Photos\\ExifDel.bat"], theirs);
+    ExpectUntouched();
+
+    // Unreadable (or a folder of that name): not ours either.
+    files.files[L"D:\\Photos\\ExifDel.bat"] = Script("D:\\Photos\\x.jpg");
+    files.unreadable.insert(L"D:\\Photos\\ExifDel.bat");
+    EXPECT_EQ(Run(), EraseOutcome::ForeignScript);
+    ExpectUntouched();
+}
+
+TEST_F(EraseRunTest, OurOwnLeftoverScriptIsReplaced)
+{
+    List(L"D:\\Photos", 1);
+    files.files[L"D:\\Photos\\ExifDel.bat"] = Script("D:\\Photos\\old.jpg");
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p01.jpg")}));
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+}
+
+TEST_F(EraseRunTest, CompletionYesOpensBothPagesMaximizedInOrder)
+{
+    List(L"D:\\Photos", 1);
+    boxes.answers = {box::kAnswerOk, box::kAnswerYes};
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].first,
+              L"处理完毕！友情提示：可能会有的文件的内置信息清除失败，想知道哪些清除\r\n"
+              L"成功哪些清除失败，请访问主页参见《墨影图匠》V5.0\r\n"
+              L" 修改文件时间属性-导出/抹除Exif信息功能模块。\r\n"
+              L"要访问主页吗？");
+    EXPECT_EQ(boxes.shown[1].second, 0x44u);  // Yes/No, information icon
+    EXPECT_TRUE(boxes.windowEnabledAtEachBox);
+    ASSERT_EQ(commands.started.size(), 2u);
+    EXPECT_EQ(commands.started[0].first, L"explorer.exe " + std::wstring(kHomePageUrl));
+    EXPECT_EQ(commands.started[1].first, L"explorer.exe " + std::wstring(kDownloadPageUrl));
+    EXPECT_TRUE(commands.started[0].first.ends_with(L"/Index.htm"));
+    EXPECT_TRUE(commands.started[1].first.ends_with(L"/soft/32582.html"));
+    EXPECT_EQ(commands.started[0].second, ShowStyle::Maximized);
+    EXPECT_EQ(commands.started[1].second, ShowStyle::Maximized);
+    EXPECT_EQ(window.title, L"青禾净图");
+}
+
+TEST_F(EraseRunTest, AWriteThatBreaksOffRemovesTheCutScriptAndStartsNothing)
+{
+    List(L"D:\\Photos", 2);
+    files.writeFailures = 1;
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p02.jpg")}));
+    const auto failed = std::find(log.begin(), log.end(), "write failed");
+    ASSERT_NE(failed, log.end());
+    EXPECT_EQ(*(failed + 1), "remove D:\\Photos\\ExifDel.bat");
+}
+
+TEST_F(EraseRunTest, AScriptThatCannotBeStartedIsPassedOver)
+{
+    List(L"D:\\Photos", 2);
+    starter.failStarts = 1;
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p02.jpg")}));
+    EXPECT_EQ(window.waits.size(), 2u);
+}
+
+TEST_F(EraseRunTest, AHungToolStopsTheRunWithAMessage)
+{
+    List(L"D:\\Photos", 3);
+    starter.hangs = true;
+    EXPECT_EQ(Run(), EraseOutcome::ToolHung);
+    EXPECT_EQ(starter.scriptsRead.size(), 1u) << "the script is not replaced under a running process";
+    EXPECT_EQ(std::count(log.begin(), log.end(), "still running after 60000 ms"), 1);
+    ASSERT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts()[1], std::wstring(kToolHungText));
+    EXPECT_TRUE(window.enabled);
+    EXPECT_EQ(window.title, L"青禾净图");
+    EXPECT_TRUE(commands.started.empty());
+}
+
+TEST_F(EraseRunTest, ProgressTitleIsPlainDecimal)
+{
+    EXPECT_EQ(ProgressTitle(1, 3), L"青禾净图  正在清除Exif中：1/3");
+    EXPECT_EQ(ProgressTitle(10, 40000), L"青禾净图  正在清除Exif中：10/40000");
+}
+
+}  // namespace
+}  // namespace qh
