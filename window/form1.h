@@ -6,18 +6,22 @@
 #include <array>
 #include <string>
 
+#include "platform/win32_drop.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
+#include "window/drop.h"
 #include "window/layout.h"
 #include "window/listing.h"
 
 namespace qh {
 
-class Form1 final : private ListingView {
+class Form1 final : private ListingView, private DropView {
 public:
     static constexpr const wchar_t* kClassName = L"QingHeJingTu.Form1";
 
     Form1();
+    // The drop's beep goes to the given beeper instead of the system's (the tests listen).
+    explicit Form1(Beeper& beeper);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     ~Form1() override;
@@ -32,7 +36,7 @@ public:
 
     // The current folder lives in LDir's caption; assigning it (even the same text) refreshes
     // the listing before returning.
-    void SetDir(const std::wstring& folder);
+    void SetDir(const std::wstring& folder) override;
     [[nodiscard]] const FolderState& State() const { return m_state; }
 
     // Runs the message loop until the window is gone; returns the exit code.
@@ -50,10 +54,14 @@ private:
 
     void ApplyLayout(int dpi);
     void CreateTooltips();
+    void RegisterLDirDrop();
+    void RevokeLDirDrop();
 
     // ListingView
     void SetFilesCaption(const std::wstring& caption) override;
     void SetDoEnabled(bool enabled) override;
+    // DropView
+    void Beep() override;
 
     HWND m_hwnd = nullptr;
     std::array<HWND, kControls.size()> m_controls{};
@@ -62,6 +70,10 @@ private:
     UniqueGdiObject m_font;
     Win32FolderReader m_reader;
     FolderState m_state;
+    Win32Beeper m_systemBeeper;
+    Beeper& m_beeper;
+    Win32FolderProbe m_folderProbe;
+    Microsoft::WRL::ComPtr<PathDropTarget> m_ldirDrop;
 };
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
