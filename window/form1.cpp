@@ -41,7 +41,9 @@ const wchar_t* ControlClass(ControlKind kind)
 
 }  // namespace
 
-Form1::Form1() : m_state(m_reader, *this) {}
+Form1::Form1() : Form1(m_systemBeeper) {}
+
+Form1::Form1(Beeper& beeper) : m_state(m_reader, *this), m_beeper(beeper) {}
 
 Form1::~Form1()
 {
@@ -102,6 +104,11 @@ void Form1::SetDir(const std::wstring& folder)
 {
     ::SetWindowTextW(Control(kLDir), folder.c_str());
     m_state.SetDir(folder);
+}
+
+void Form1::Beep()
+{
+    m_beeper.Beep();
 }
 
 void Form1::SetFilesCaption(const std::wstring& caption)
@@ -196,6 +203,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
         OnClose();
         return 0;
+    case WM_DESTROY:
+        RevokeLDirDrop();  // while LDir still exists
+        return 0;
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
         m_hwnd = nullptr;
@@ -221,7 +231,30 @@ void Form1::OnCreate()
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     }
     CreateTooltips();
+    RegisterLDirDrop();
     ApplyLayout(WindowDpi(m_hwnd));
+}
+
+void Form1::RegisterLDirDrop()
+{
+    // Without OLE on this thread there is no drop; the browse button still chooses folders.
+    // While the window is disabled (an erase run reads the current folder) nothing is dropped.
+    auto target = PathDropTarget::Create(
+        [this](const std::vector<std::wstring>& paths) { DropOnLDir(paths, m_folderProbe, *this); },
+        [this] { return m_hwnd && ::IsWindowEnabled(m_hwnd); });
+    if (target && Control(kLDir) && SUCCEEDED(::RegisterDragDrop(Control(kLDir), target.Get()))) {
+        m_ldirDrop = std::move(target);
+    }
+}
+
+void Form1::RevokeLDirDrop()
+{
+    if (m_ldirDrop) {
+        ::RevokeDragDrop(Control(kLDir));
+        // Wine's OLE keeps a reference past the revoke: the target must not reach this window.
+        m_ldirDrop->Disconnect();
+        m_ldirDrop.Reset();
+    }
 }
 
 void Form1::CreateTooltips()

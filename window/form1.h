@@ -6,22 +6,26 @@
 #include <array>
 #include <string>
 
-#include "platform/shell_ports.h"
 #include "erase/erase_run.h"
+#include "platform/shell_ports.h"
+#include "platform/win32_drop.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_shell.h"
+#include "window/drop.h"
 #include "window/layout.h"
 #include "window/links.h"
 #include "window/listing.h"
 
 namespace qh {
 
-class Form1 final : private ListingView, private EraseWindow {
+class Form1 final : private ListingView, private EraseWindow, private DropView {
 public:
     static constexpr const wchar_t* kClassName = L"QingHeJingTu.Form1";
 
     Form1();
+    // The drop's beep goes to the given beeper instead of the system's (the tests listen).
+    explicit Form1(Beeper& beeper);
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     ~Form1() override;
@@ -36,7 +40,7 @@ public:
 
     // The current folder lives in LDir's caption; assigning it (even the same text) refreshes
     // the listing before returning.
-    void SetDir(const std::wstring& folder);
+    void SetDir(const std::wstring& folder) override;
     [[nodiscard]] const FolderState& State() const { return m_state; }
 
     // Lets the in-process tests see the commands the handlers start instead of starting them.
@@ -63,10 +67,14 @@ private:
 
     void ApplyLayout(int dpi);
     void CreateTooltips();
+    void RegisterLDirDrop();
+    void RevokeLDirDrop();
 
     // ListingView
     void SetFilesCaption(const std::wstring& caption) override;
     void SetDoEnabled(bool enabled) override;
+    // DropView
+    void Beep() override;
 
     // EraseWindow
     void SetTitle(const std::wstring& title) override;
@@ -84,6 +92,10 @@ private:
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
     bool m_eraseRunning = false;
+    Win32Beeper m_systemBeeper;
+    Beeper& m_beeper;
+    Win32FolderProbe m_folderProbe;
+    Microsoft::WRL::ComPtr<PathDropTarget> m_ldirDrop;
 };
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
