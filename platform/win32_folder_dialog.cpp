@@ -98,14 +98,12 @@ FolderOutcome Win32FolderDialog::Show(const BrowseRequest& request)
     info.lParam = reinterpret_cast<LPARAM>(&context);
     info.iImage = 0;
 
-    ::SetLastError(ERROR_SUCCESS);
     const std::unique_ptr<std::remove_pointer_t<PIDLIST_ABSOLUTE>, TaskMemFree> item(::SHBrowseForFolderW(&info));
     if (!item) {
         // The dialog reports a cancel and a dialog that never opened alike; only the second
-        // leaves the callback uncalled.
+        // leaves the callback uncalled. It sets no last error worth showing.
         if (!context.initialised) {
-            const DWORD lastError = ::GetLastError();
-            return {std::wstring(), ErrorFrom(lastError != ERROR_SUCCESS ? HRESULT_FROM_WIN32(lastError) : E_FAIL)};
+            return {std::wstring(), ErrorFrom(E_FAIL)};
         }
         return {};
     }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "folder/new_dir.h"
+#include "platform/win32_folder_dialog.h"
+#include "platform/win32_shell.h"
 #include "test_folder.h"
 #include "window/form1.h"
 
@@ -107,8 +109,8 @@ HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::wstring& name)
     return nullptr;
 }
 
-// What the driving thread saw of the dialog.
-struct DialogVisit {
+// What the driving thread saw of the browse dialog.
+struct BrowseVisit {
     bool opened = false;
     bool promptShown = false;
     std::wstring preselected;  // the tree's selected item once the dialog is up
@@ -116,38 +118,53 @@ struct DialogVisit {
     bool closed = false;
 };
 
-enum class Answer { Confirm, Cancel };
+// Decides, on the driving thread, how to answer a dialog that has opened: returns the id of
+// the button to click.
+using DialogHandler = std::function<int(HWND dialog)>;
 
-// Waits for the dialog over `owner`, lets `navigate` act on its tree like a user, answers it
-// with a click on OK or Cancel and waits for it to close.
-DialogVisit VisitDialog(DWORD uiThread, HWND owner, const std::function<bool(HWND tree)>& navigate, Answer answer)
+// Waits for a dialog box over `owner`, lets `handle` look at it and pick a button, clicks that
+// button and waits for the dialog to close. Returns whether it opened and whether it closed.
+std::pair<bool, bool> AnswerDialog(DWORD uiThread, HWND owner, const DialogHandler& handle)
 {
-    DialogVisit visit;
     HWND dialog = nullptr;
-    visit.opened = WaitUntil([&] { return (dialog = FindOwnedDialog(uiThread, owner)) != nullptr; });
-    if (!visit.opened) {
-        return visit;
+    if (!WaitUntil([&] { return (dialog = FindOwnedDialog(uiThread, owner)) != nullptr; })) {
+        return {false, false};
     }
-    for (HWND label : ChildrenOfClass(dialog, WC_STATICW)) {
-        visit.promptShown = visit.promptShown || TextOf(label) == kBrowsePrompt;
-    }
-    const std::vector<HWND> trees = ChildrenOfClass(dialog, WC_TREEVIEWW);
-    HWND tree = trees.empty() ? nullptr : trees.front();
-    if (tree) {
-        WaitUntil([&] { return ItemText(tree, Caret(tree)).find(L"E:") != std::wstring::npos; });
-        visit.preselected = ItemText(tree, Caret(tree));
-        if (navigate) {
-            visit.navigated = navigate(tree);
-        }
-    }
-    const bool confirm = answer == Answer::Confirm && visit.navigated;
-    HWND button = ::GetDlgItem(dialog, confirm ? IDOK : IDCANCEL);
-    if (confirm) {
-        WaitUntil([&] { return ::IsWindowEnabled(button) != FALSE; });
+    HWND button = ::GetDlgItem(dialog, handle(dialog));
+    if (!button || !::IsWindowEnabled(button)) {
+        button = ::GetDlgItem(dialog, IDCANCEL);  // still end the dialog, so the test ends
     }
     ::PostMessageW(button, BM_CLICK, 0, 0);
-    visit.closed = WaitUntil([&] { return !::IsWindow(dialog); });
-    return visit;
+    return {true, WaitUntil([&] { return !::IsWindow(dialog); })};
+}
+
+enum class Answer { Confirm, Cancel };
+
+// The browse dialog as a user meets it: the prompt, the preselected drive, then `navigate`
+// acting on the tree, then OK or Cancel.
+DialogHandler BrowseHandler(BrowseVisit& visit, const std::function<bool(HWND tree)>& navigate, Answer answer)
+{
+    return [&visit, navigate, answer](HWND dialog) {
+        visit.opened = true;
+        for (HWND label : ChildrenOfClass(dialog, WC_STATICW)) {
+            visit.promptShown = visit.promptShown || TextOf(label) == kBrowsePrompt;
+        }
+        const std::vector<HWND> trees = ChildrenOfClass(dialog, WC_TREEVIEWW);
+        if (!trees.empty()) {
+            HWND tree = trees.front();
+            WaitUntil([&] { return ItemText(tree, Caret(tree)).find(L"E:") != std::wstring::npos; });
+            visit.preselected = ItemText(tree, Caret(tree));
+            if (navigate) {
+                visit.navigated = navigate(tree);
+            }
+        }
+        if (answer == Answer::Cancel || !visit.navigated) {
+            return IDCANCEL;
+        }
+        HWND ok = ::GetDlgItem(dialog, IDOK);
+        WaitUntil([&] { return ::IsWindowEnabled(ok) != FALSE; });
+        return IDOK;
+    };
 }
 
 // A user's way down the tree: Right expands the selected folder, then a click selects the child.
@@ -163,6 +180,16 @@ std::function<bool(HWND)> SelectChildOfCaret(const std::wstring& name)
         ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
         return Caret(tree) == child;
     };
+}
+
+// Selecting the drive's parent, the computer, which is no folder of the file system: the
+// dialog must not let it be confirmed.
+bool ComputerCannotBeConfirmed(HWND tree)
+{
+    const auto computer = reinterpret_cast<HTREEITEM>(
+        ::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(Caret(tree))));
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(computer));
+    return computer && Caret(tree) == computer && !::IsWindowEnabled(::GetDlgItem(::GetParent(tree), IDOK));
 }
 
 // Files and folders the tests put on drive E:, removed again whatever happens.
@@ -220,19 +247,26 @@ protected:
         ::UpdateWindow(form.Hwnd());
     }
 
-    // Starts the dialog with `start`, then runs the window's message loop here while a second
-    // thread visits the dialog; returns when the dialog has been answered.
-    DialogVisit Browse(const std::function<void()>& start, const std::function<bool(HWND)>& navigate, Answer answer)
+    // Does `start`, then runs the window's message loop here while a second thread answers the
+    // dialog that opens over the window; returns once the dialog has been answered.
+    std::pair<bool, bool> RunWithDialog(const std::function<void()>& start, const DialogHandler& handle)
     {
         const DWORD uiThread = ::GetCurrentThreadId();
-        DialogVisit visit;
+        std::pair<bool, bool> openedClosed;
         std::thread driver([&] {
-            visit = VisitDialog(uiThread, form.Hwnd(), navigate, answer);
+            openedClosed = AnswerDialog(uiThread, form.Hwnd(), handle);
             ::PostThreadMessageW(uiThread, WM_QUIT, 0, 0);
         });
         start();
         Form1::RunMessageLoop(form.Hwnd());
         driver.join();
+        return openedClosed;
+    }
+
+    BrowseVisit Browse(const std::function<void()>& start, const std::function<bool(HWND)>& navigate, Answer answer)
+    {
+        BrowseVisit visit;
+        visit.closed = RunWithDialog(start, BrowseHandler(visit, navigate, answer)).second;
         return visit;
     }
 
@@ -248,7 +282,7 @@ TEST_F(BrowseTest, ConfirmingThePreselectedDriveMakesItTheCurrentFolder)
 {
     eDrive.Create();
     ShowForm();
-    const DialogVisit visit = Browse([this] { ClickBrowse(); }, nullptr, Answer::Confirm);
+    const BrowseVisit visit = Browse([this] { ClickBrowse(); }, nullptr, Answer::Confirm);
     ASSERT_TRUE(visit.opened) << "no dialog owned by the window appeared";
     EXPECT_TRUE(visit.promptShown);
     EXPECT_NE(visit.preselected.find(L"E:"), std::wstring::npos) << "selected: " << visit.preselected;
@@ -263,18 +297,20 @@ TEST_F(BrowseTest, ConfirmingThePreselectedDriveMakesItTheCurrentFolder)
 TEST_F(BrowseTest, FoldersNamedOutsideTheAnsiCodePageCanBeChosen)
 {
     eDrive.Create();
-    for (const std::wstring name : {EDriveItems::kChinese, EDriveItems::kOutsideAnsi}) {
-        const DialogVisit visit = Browse([this] { ClickBrowse(); }, SelectChildOfCaret(name), Answer::Confirm);
+    const std::pair<std::wstring, const wchar_t*> folders[] = {{EDriveItems::kChinese, L"文件数：1"},
+                                                                {EDriveItems::kOutsideAnsi, L"文件数：0"}};
+    for (const auto& [name, count] : folders) {
+        const BrowseVisit visit = Browse([this] { ClickBrowse(); }, SelectChildOfCaret(name), Answer::Confirm);
         ASSERT_TRUE(visit.opened);
         EXPECT_TRUE(visit.navigated) << "E: shows no child named " << testing::PrintToString(name);
         ASSERT_TRUE(visit.closed);
         EXPECT_EQ(Caption(kLDir), L"E:\\" + name + L"\\");
         EXPECT_EQ(form.State().Dir(), L"E:\\" + name + L"\\");
+        EXPECT_EQ(Caption(kLFiles), count);
     }
-    EXPECT_EQ(Caption(kLFiles), L"文件数：0");  // the folder outside the code page is empty
 }
 
-TEST_F(BrowseTest, AltBOpensTheDialogAndCancelKeepsTheCurrentFolder)
+TEST_F(BrowseTest, AltBOpensTheDialogForFileSystemFoldersAndCancelKeepsTheCurrentFolder)
 {
     test::TestFolder current(L"browse-current");
     current.AddFile(L"a.jpg");
@@ -292,9 +328,10 @@ TEST_F(BrowseTest, AltBOpensTheDialogAndCancelKeepsTheCurrentFolder)
         }
         ::SendInput(4, keys, sizeof(INPUT));
     };
-    const DialogVisit visit = Browse(pressAltB, nullptr, Answer::Cancel);
+    const BrowseVisit visit = Browse(pressAltB, ComputerCannotBeConfirmed, Answer::Cancel);
     ASSERT_TRUE(visit.opened) << "Alt+B did not open the dialog";
     EXPECT_TRUE(visit.promptShown);
+    EXPECT_TRUE(visit.navigated) << "only file-system folders can be confirmed";
     ASSERT_TRUE(visit.closed);
     EXPECT_EQ(Caption(kLDir), current.Path());
     EXPECT_EQ(form.State().Dir(), current.Path());
@@ -308,7 +345,7 @@ TEST_F(BrowseTest, OpensOnAThreadThatAlreadyHasAnApartment)
     for (const bool ole : {true, false}) {
         const HRESULT hr = ole ? ::OleInitialize(nullptr) : ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_TRUE(SUCCEEDED(hr));
-        const DialogVisit visit = Browse([this] { ClickBrowse(); }, nullptr, Answer::Confirm);
+        const BrowseVisit visit = Browse([this] { ClickBrowse(); }, nullptr, Answer::Confirm);
         if (ole) {
             ::OleUninitialize();
         } else {
@@ -319,6 +356,51 @@ TEST_F(BrowseTest, OpensOnAThreadThatAlreadyHasAnApartment)
         EXPECT_EQ(Caption(kLDir), L"E:\\");
         form.SetDir(L"C:\\");
     }
+}
+
+TEST_F(BrowseTest, DialogThatCannotOpenIsReportedInABox)
+{
+    // The shell refuses an owner window that no longer exists: the dialog never opens.
+    HWND gone = ::CreateWindowExW(0, WC_STATICW, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ::DestroyWindow(gone);
+    Win32FolderDialog dialog;
+    Win32MessageBoxes boxes(form.Hwnd());
+    std::vector<std::wstring> dirs;
+    std::wstring text, title;
+    bool okOnly = false, informationIcon = false;
+    const auto [opened, closed] = RunWithDialog(
+        [&] {
+            CmdBrowseClick(dialog, boxes, gone, [&](const std::wstring& folder) { dirs.push_back(folder); });
+        },
+        [&](HWND box) {
+            text = TextOf(::GetDlgItem(box, 0xFFFF));
+            title = TextOf(box);
+            okOnly = ::GetDlgItem(box, IDOK) && !::GetDlgItem(box, IDCANCEL);
+            for (HWND child : ChildrenOfClass(box, WC_STATICW)) {
+                if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                    informationIcon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)) ==
+                                      ::LoadIconW(nullptr, IDI_INFORMATION);
+                }
+            }
+            return IDOK;
+        });
+    ASSERT_TRUE(opened) << "no message box";
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(dirs.empty());
+    EXPECT_EQ(Caption(kLDir), L"C:\\");
+    EXPECT_EQ(title, L"消息");
+    EXPECT_TRUE(okOnly);
+    EXPECT_TRUE(informationIcon);
+    // The error number, its description, a line break and the advice to drop a folder instead.
+    const std::wstring suffix = L"\r\n。请用拖放文件夹功能指定目录。";
+    ASSERT_GT(text.size(), suffix.size());
+    EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix) << testing::PrintToString(text);
+    const std::wstring head = text.substr(0, text.size() - suffix.size());
+    const std::size_t digits = head.find_first_not_of(L"0123456789", 1);
+    ASSERT_NE(digits, std::wstring::npos) << "a description follows the number: " << testing::PrintToString(text);
+    EXPECT_EQ(head[0], L'-') << "an HRESULT failure code is negative";
+    EXPECT_GT(digits, 1u);
+    EXPECT_EQ(head.find_first_of(L"\r\n"), std::wstring::npos);
 }
 
 }  // namespace
