@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "folder/new_dir.h"
 #include "platform/win32_code_page.h"
 #include "platform/win32_dpi.h"
 #include "platform/win32_erase_files.h"
+#include "platform/win32_folder_dialog.h"
 #include "platform/win32_pump.h"
 #include "platform/win32_shell.h"
 #include "window/resource.h"
@@ -343,7 +345,9 @@ void Form1::OnCommand(int id, int code)
     switch (id) {
     case kCmdBrowse:
         if (code == BN_CLICKED) {
-            // The folder browse dialog is wired here.
+            Win32FolderDialog dialog;
+            Win32MessageBoxes boxes(m_hwnd);
+            CmdBrowseClick(dialog, boxes, m_hwnd, [this](const std::wstring& folder) { SetDir(folder); });
         }
         break;
     case kCmdDo:
