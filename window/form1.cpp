@@ -200,6 +200,9 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
+    case kMsgFinishStartup:
+        FinishStartup();
+        return 0;
     case WM_CLOSE:
         // Every way of closing ends here: the close button, Alt+F4, the system menu and the
         // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
@@ -232,9 +235,21 @@ void Form1::OnCreate()
             ::CreateWindowExW(0, ControlClass(design.kind), text.c_str(), ControlStyle(design), 0, 0, 0, 0, m_hwnd,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance, nullptr);
     }
-    CreateTooltips();
-    RegisterLDirDrop();
     ApplyLayout(WindowDpi(m_hwnd));
+    // Tooltips and the drop target are not needed for the first picture: they are set up by the
+    // first message the loop handles, which keeps OLE's start-up off the time to a shown window.
+    ::PostMessageW(m_hwnd, kMsgFinishStartup, 0, 0);
+}
+
+void Form1::FinishStartup()
+{
+    if (m_startupFinished) {
+        return;
+    }
+    m_startupFinished = true;
+    CreateTooltips();
+    m_ole.emplace();
+    RegisterLDirDrop();
 }
 
 void Form1::RegisterLDirDrop()
@@ -281,6 +296,7 @@ void Form1::CreateTooltips()
         tool.lpszText = text.data();
         ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
+    ::SendMessageW(m_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
 void Form1::ApplyLayout(int dpi)

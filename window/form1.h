@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "erase/erase_run.h"
@@ -11,6 +12,7 @@
 #include "platform/win32_drop.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
+#include "platform/win32_ole.h"
 #include "platform/win32_shell.h"
 #include "window/drop.h"
 #include "window/layout.h"
@@ -57,7 +59,11 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    static constexpr UINT kMsgFinishStartup = WM_APP + 1;
+
     void OnCreate();
+    // The parts of start-up that can wait until the window is shown: tooltips, OLE, the drop.
+    void FinishStartup();
     void OnCommand(int id, int code);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void OnDpiChanged(int dpi, const RECT* suggested);
@@ -95,6 +101,8 @@ private:
     Win32Beeper m_systemBeeper;
     Beeper& m_beeper;
     Win32FolderProbe m_folderProbe;
+    bool m_startupFinished = false;
+    std::optional<ScopedOleInitialize> m_ole;  // before the drop target, which it outlives
     Microsoft::WRL::ComPtr<PathDropTarget> m_ldirDrop;
 };
 

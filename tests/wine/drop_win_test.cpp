@@ -175,6 +175,7 @@ protected:
         readme = root.AddFile(L"README");
         image = root.AddFile(L"img.jpg");
         ASSERT_TRUE(form.Create(::GetModuleHandleW(nullptr)));
+        test::PumpPendingMessages();  // the drop target is registered by the first message
         start = root.AddFolder(L"start");
         form.SetDir(start);
         target = static_cast<IDropTarget*>(::GetPropW(LDir(), L"OleDropTargetInterface"));

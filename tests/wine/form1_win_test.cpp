@@ -28,7 +28,11 @@ RECT ClientRectOf(HWND control)
 
 class Form1Test : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(form.Create(::GetModuleHandleW(nullptr))); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(form.Create(::GetModuleHandleW(nullptr)));
+        test::PumpPendingMessages();  // as the message loop does first: tooltips, drop target
+    }
     Form1 form;
 };
 
@@ -116,6 +120,19 @@ TEST_F(Form1Test, AltBClicksBrowseThroughTheDialogManager)
     EXPECT_TRUE(style & WS_TABSTOP);
     // The access key comes from the "&B" in the caption; the dialog manager maps Alt+B to it.
     EXPECT_NE(TextOf(form.Control(kCmdBrowse)).find(L"&B"), std::wstring::npos);
+}
+
+TEST(Form1StartUp, TooltipsAndDropTargetFollowTheFirstMessages)
+{
+    Form1 form;
+    ASSERT_TRUE(form.Create(::GetModuleHandleW(nullptr)));
+    // Not needed for the first picture, so not there before the loop runs...
+    EXPECT_EQ(form.Tooltip(), nullptr);
+    EXPECT_EQ(::GetPropW(form.Control(kLDir), L"OleDropTargetInterface"), nullptr);
+    test::PumpPendingMessages();
+    // ...and there as soon as it has.
+    EXPECT_NE(form.Tooltip(), nullptr);
+    EXPECT_NE(::GetPropW(form.Control(kLDir), L"OleDropTargetInterface"), nullptr);
 }
 
 TEST_F(Form1Test, TooltipsOnCmdDoAndLDir)

@@ -25,6 +25,8 @@ private:
 };
 
 void RemoveTree(const std::wstring& path);
+// Handles the messages already queued for this thread (a window finishes its start-up in one).
+void PumpPendingMessages();
 [[nodiscard]] std::string ReadAll(const std::wstring& path);
 
 }  // namespace qh::test
