@@ -4,6 +4,7 @@
 
 #include "erase/exif_script.h"
 #include "platform/win32_pump.h"
+#include "platform/win32_shell.h"
 
 namespace qh {
 namespace {
@@ -121,26 +122,18 @@ std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstrin
     if (!command) {
         return nullptr;
     }
-    std::vector<wchar_t> commandLine(command->commandLine.begin(), command->commandLine.end());
-    commandLine.push_back(L'\0');  // CreateProcessW may write into the command line
-
     std::wstring environment;
     if (wchar_t* block = ::GetEnvironmentStringsW()) {
         environment = EnvironmentWith(block, kNoCurrentDirectoryVariable, L"1");
         ::FreeEnvironmentStringsW(block);
     }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(command->application.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
-                          command->currentDirectory.c_str(), &startup, &process)) {
+    UniqueHandle process = StartProcess(command->application.c_str(), command->commandLine, ShowStyle::Hidden,
+                                        environment.empty() ? nullptr : environment.c_str(),
+                                        command->currentDirectory.c_str());
+    if (!process) {
         return nullptr;
     }
-    ::CloseHandle(process.hThread);
-    return std::make_unique<Win32RunningScript>(UniqueHandle(process.hProcess));
+    return std::make_unique<Win32RunningScript>(std::move(process));
 }
 
 std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value)

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/shell_ports.h"
+#include "platform/win32_handles.h"
 
 namespace qh {
 
@@ -15,6 +18,13 @@ public:
 private:
     HWND m_owner;
 };
+
+// Starts a process with its window in the given style, not waiting for it; the thread handle is
+// closed at once. application, environment (a CREATE_UNICODE_ENVIRONMENT block) and
+// currentDirectory may be null for the caller's own. Returns the process, empty on failure.
+[[nodiscard]] UniqueHandle StartProcess(const wchar_t* application, const std::wstring& commandLine, ShowStyle style,
+                                        const wchar_t* environment = nullptr,
+                                        const wchar_t* currentDirectory = nullptr);
 
 class Win32CommandStarter final : public CommandStarter {
 public:
