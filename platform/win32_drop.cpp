@@ -5,6 +5,8 @@
 
 #include <new>
 
+#include "platform/win32_paths.h"
+
 namespace qh {
 namespace {
 
@@ -75,21 +77,6 @@ bool IsTerminatedFileList(HGLOBAL global)
     return false;
 }
 
-// GetFileAttributesW takes a path of MAX_PATH or more only in its \\?\ form.
-std::wstring AttributePath(const std::wstring& path)
-{
-    if (path.size() < MAX_PATH || path.rfind(L"\\\\?\\", 0) == 0) {
-        return path;
-    }
-    std::wstring full = path;
-    for (wchar_t& c : full) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
-}
-
 }  // namespace
 
 bool OffersPaths(IDataObject* data)
@@ -135,8 +122,7 @@ DWORD PathDropEffect(bool offersPaths, DWORD allowedEffects)
 
 bool Win32FolderProbe::IsFolder(const std::wstring& path) const
 {
-    const DWORD attributes = ::GetFileAttributesW(AttributePath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return IsExistingFolder(path);
 }
 
 void Win32Beeper::Beep()

@@ -7,6 +7,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/win32_paths.h"
+
 namespace qh {
 namespace {
 
@@ -116,8 +118,7 @@ FolderOutcome Win32FolderDialog::Show(const BrowseRequest& request)
 
 bool Win32FolderDialog::FolderExists(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return IsExistingFolder(path);
 }
 
 }  // namespace qh

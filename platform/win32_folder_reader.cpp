@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "platform/win32_handles.h"
+#include "platform/win32_paths.h"
 
 namespace qh {
 
@@ -14,15 +15,7 @@ std::wstring FolderSearchPattern(const std::wstring& folder)
         pattern += L'\\';
     }
     pattern += L'*';
-    // Below MAX_PATH the plain form is kept, so relative and odd forms behave as Windows does.
-    if (pattern.size() >= MAX_PATH - 12 && pattern.rfind(L"\\\\?\\", 0) != 0) {
-        if (pattern.rfind(L"\\\\", 0) == 0) {
-            pattern = L"\\\\?\\UNC\\" + pattern.substr(2);
-        } else if (pattern.size() > 2 && pattern[1] == L':') {
-            pattern = L"\\\\?\\" + pattern;
-        }
-    }
-    return pattern;
+    return LongPathForm(pattern);
 }
 
 bool Win32FolderReader::Enumerate(const std::wstring& folder, const EntrySink& sink)

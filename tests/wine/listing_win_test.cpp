@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32_folder_reader.h"
+#include "platform/win32_paths.h"
 #include "test_folder.h"
 
 namespace qh {
@@ -139,6 +140,31 @@ TEST(SearchPattern, AddsOneSeparatorAndLongForm)
     EXPECT_EQ(FolderSearchPattern(longDir), L"\\\\?\\" + longDir + L"\\*");
     const std::wstring longUnc = L"\\\\server\\share\\" + std::wstring(300, L'a');
     EXPECT_EQ(FolderSearchPattern(longUnc), L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'a') + L"\\*");
+}
+
+TEST(LongPathForm, OnlyLongAbsolutePathsChangeAndTheyLoseForwardSlashes)
+{
+    const std::wstring name(300, L'b');
+    EXPECT_EQ(LongPathForm(L"D:\\short"), L"D:\\short");
+    EXPECT_EQ(LongPathForm(L"D:/x/" + name), L"\\\\?\\D:\\x\\" + name);
+    EXPECT_EQ(LongPathForm(L"relative\\" + name), L"relative\\" + name);
+    EXPECT_EQ(LongPathForm(L"\\\\?\\D:\\" + name), L"\\\\?\\D:\\" + name);
+
+    // The folder test reaches a folder past the classic limit.
+    test::TestFolder folder(L"long");
+    std::wstring deep = folder.Path();
+    while (deep.size() < MAX_PATH + 20) {
+        deep += L"\\" + std::wstring(40, L'd');
+        ASSERT_TRUE(::CreateDirectoryW(LongPathForm(deep).c_str(), nullptr));
+    }
+    EXPECT_TRUE(IsExistingFolder(deep));
+    EXPECT_FALSE(IsExistingFolder(deep + L"\\missing"));
+    EXPECT_FALSE(IsExistingFolder(L""));
+    // TestFolder's clean-up takes classic paths only: remove the deep part here.
+    while (deep.size() > folder.Path().size()) {
+        ::RemoveDirectoryW(LongPathForm(deep).c_str());
+        deep.resize(deep.rfind(L'\\'));
+    }
 }
 
 }  // namespace
