@@ -1,5 +1,7 @@
 #include "erase/exif_script.h"
 
+#include <initializer_list>
+
 namespace qh {
 namespace {
 
@@ -16,6 +18,18 @@ bool StartsWith(std::string_view text, std::string_view prefix)
 bool EndsWith(std::string_view text, std::string_view suffix)
 {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The script's fixed parts are ASCII: their bytes are the same in every code page.
+std::string AsciiBytes(std::initializer_list<std::wstring_view> parts)
+{
+    std::string bytes;
+    for (std::wstring_view part : parts) {
+        for (wchar_t c : part) {
+            bytes.push_back(static_cast<char>(c));
+        }
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -52,9 +66,8 @@ std::wstring ScriptText(std::wstring_view filePath)
 
 bool IsOwnScript(std::string_view bytes)
 {
-    // The fixed lines are ASCII, so they read the same in every code page the script may be in.
-    constexpr std::string_view head = "@Echo off\r\nExifTool -overwrite_original -all= \"";
-    constexpr std::string_view tail = "\"\r\nexit\r\n";
+    static const std::string head = AsciiBytes({kScriptLine1, kLineEnd, kScriptLine2Prefix, L"\""});
+    static const std::string tail = AsciiBytes({L"\"", kLineEnd, kScriptLine3, kLineEnd});
     if (bytes.size() <= head.size() + tail.size() || !StartsWith(bytes, head) || !EndsWith(bytes, tail)) {
         return false;
     }
