@@ -10,11 +10,16 @@ export WINEARCH=win64
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   export LOCPATH=$QH_BUILD/locale
 fi
-QH_WINE_BIN=$(command -v wine64 || echo /usr/lib/wine/wine64)
-[ -x "$QH_WINE_BIN" ] || QH_WINE_BIN=wine
+# Debian 12's wine64 package keeps its loader and server in /usr/lib/wine only; the /usr/bin
+# commands come with the separate wine package, which a fresh machine lacks. Both are called by
+# these fixed paths, and the folder goes first on PATH for the tools that look up "wineserver".
+QH_WINE_DIR=/usr/lib/wine
+QH_WINE_BIN=$QH_WINE_DIR/wine64
+QH_WINESERVER_BIN=$QH_WINE_DIR/wineserver
+case ":$PATH:" in *":$QH_WINE_DIR:"*) ;; *) export PATH=$QH_WINE_DIR:$PATH ;; esac
 # Wine (and the tools it starts) under the Chinese locale; this shell keeps its own.
 qh_wine() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$QH_WINE_BIN" "$@"; }
-qh_wineserver() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 wineserver "$@"; }
+qh_wineserver() { LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$QH_WINESERVER_BIN" "$@"; }
 
 # Points a drive letter of the prefix at a Unix folder. Wine reads the links when its server
 # starts, so this is done before any Wine process of the scenario runs.
