@@ -18,16 +18,38 @@ if [ ! -f "$stamp" ]; then
   touch "$stamp"
 fi
 
-# The prefix has no Windows ExifTool: install the bridge to the system's exiftool
-# (tools/exiftool-bridge) as ExifTool.exe in system32, on every run so a rebuilt bridge is picked
-# up. The program accepts a tool of at least 4.5 MiB only; the loader ignores bytes after the last
-# PE section, so the copy is padded to at least 5 MiB ('>' never shortens it).
-bridge=$QH_BUILD/win/tools/exiftool-bridge/ExifTool.exe
-tool=$WINEPREFIX/drive_c/windows/system32/ExifTool.exe
-if [ ! -f "$bridge" ]; then
-  echo "missing $bridge: run scripts/build.sh first" >&2
-  exit 1
-fi
-cp "$bridge" "$tool.new"
-truncate -s '>5M' "$tool.new"
-mv -f "$tool.new" "$tool"
+# System32\ExifTool.exe of the prefix, installed on every run:
+# - "real" (run.sh, the benchmark): the pinned Windows ExifTool exactly as users install it, the
+#   launcher as ExifTool.exe with its exiftool_files folder beside it;
+# - "bridge" (the tests; the default): tools/exiftool-bridge, which runs the system's exiftool and
+#   is quick to start. The program accepts a tool of at least 4.5 MiB or the launcher with its
+#   Perl beside it; the loader ignores bytes after the last PE section, so the bridge is padded
+#   to 5 MiB ('>' never shortens it). Tests that need the real tool install it for themselves.
+mode=${1:-bridge}
+system32=$WINEPREFIX/drive_c/windows/system32
+tool=$system32/ExifTool.exe
+case $mode in
+  bridge)
+    bridge=$QH_BUILD/win/tools/exiftool-bridge/ExifTool.exe
+    if [ ! -f "$bridge" ]; then
+      echo "missing $bridge: run scripts/build.sh first" >&2
+      exit 1
+    fi
+    rm -rf "$system32/exiftool_files"
+    cp "$bridge" "$tool.new"
+    truncate -s '>5M' "$tool.new"
+    mv -f "$tool.new" "$tool"
+    ;;
+  real)
+    package=$("$QH_ROOT/scripts/exiftool-package.sh" | tail -n1)
+    rm -rf "$system32/exiftool_files" "$system32/exiftool_files.new"
+    cp -r "$package/exiftool_files" "$system32/exiftool_files.new"
+    mv "$system32/exiftool_files.new" "$system32/exiftool_files"
+    cp "$package/exiftool.exe" "$tool.new"
+    mv -f "$tool.new" "$tool"
+    ;;
+  *)
+    echo "usage: prefix.sh [bridge|real]" >&2
+    exit 2
+    ;;
+esac

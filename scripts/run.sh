@@ -5,7 +5,7 @@ set -euo pipefail
 here=$(dirname "$0")
 "$here/deps.sh"
 "$here/build.sh" >/dev/null
-"$here/prefix.sh"
+"$here/prefix.sh" real
 source "$here/env.sh"
 source "$here/xvfb.sh"
 # Drive E: (where the browse dialog starts) is a fresh folder of sample photos on every run, as an

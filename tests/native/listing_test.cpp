@@ -17,11 +17,7 @@ public:
     bool Enumerate(const std::wstring& folder, const EntrySink& sink) override
     {
         ++enumerations;
-        std::wstring key = folder;
-        if (key.size() > 3 && key.back() == L'\\') {
-            key.pop_back();  // as Windows does: D:\Photos\ and D:\Photos name the same folder
-        }
-        const auto it = folders.find(key);
+        const auto it = folders.find(folder);
         if (it == folders.end()) {
             return false;
         }
@@ -155,16 +151,6 @@ TEST_F(ListingTest, FilesThenEmptyThenFilesFollowsEachChange)
     ExpectState(0, 0, false);
     state.SetDir(L"D:\\files");
     ExpectState(10, 12, true);
-}
-
-TEST_F(ListingTest, TrailingSeparatorListsTheSameFolder)
-{
-    reader.AddFiles(L"D:\\Photos", 3);
-    state.SetDir(L"D:\\Photos\\");
-    const auto withSeparator = ItemsOf(state.File1());
-    state.SetDir(L"D:\\Photos");
-    EXPECT_EQ(ItemsOf(state.File1()), withSeparator);
-    ExpectState(3, 3, true);
 }
 
 TEST_F(ListingTest, AssigningTheSameTextRefreshesAgain)
