@@ -1,10 +1,8 @@
 // The integrated edition under Wine: the release zip unpacked as a user unpacks it, the real
-// program started from there, cmd.exe and the ExifTool shipped beside the program.
+// program started from there (another current folder), cmd.exe and the ExifTool shipped with it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "box_driver.h"
 #include "erase/erase_run.h"
@@ -19,61 +17,27 @@
 namespace qh {
 namespace {
 
-constexpr DWORD kRunBoundMs = 120000;
-
 bool Exists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::wstring TextOf(HWND hwnd)
+// The photo tags MakeTaggedPhoto writes that a file still carries.
+std::vector<std::string> TagsLeft(const std::wstring& path)
 {
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
+    const auto tags = test::ReadTags(path);
+    return tags ? test::PhotoTagsIn(*tags) : std::vector<std::string>{"(unreadable)"};
 }
 
-// A folder made from the Unix side (unzip, cp), removed the same way whatever happens.
-class UnixFolder {
-public:
-    explicit UnixFolder(std::wstring path) : m_path(std::move(path))
-    {
-        ::CreateDirectoryW(m_path.c_str(), nullptr);
-        m_unix = test::UnixPathOf(m_path).value_or("");
-    }
-    ~UnixFolder()
-    {
-        if (!m_unix.empty()) {
-            (void)test::RunUnix({"rm", "-rf", m_unix});
-        }
-    }
-    [[nodiscard]] const std::wstring& Path() const { return m_path; }
-    // The whole zip, or only the members named.
-    [[nodiscard]] bool Unzip(const std::string& zip, const std::vector<std::string>& members = {}) const
-    {
-        std::vector<std::string> argv{"unzip", "-q", "-o", zip};
-        argv.insert(argv.end(), members.begin(), members.end());
-        argv.insert(argv.end(), {"-d", m_unix});
-        return !m_unix.empty() && test::RunUnix(argv) == 0;
-    }
-
-private:
-    std::wstring m_path;
-    std::string m_unix;
-};
-
-// The program lists C:\ when it starts: the photos go there, and go again afterwards.
-class DriveCPhotos {
-public:
-    DriveCPhotos(const std::wstring& master, int count)
+// Tagged photos in C:\, which the program lists when it starts; removed with any script left.
+struct DriveCPhotos {
+    explicit DriveCPhotos(int count)
     {
         for (int i = 1; i <= count; ++i) {
-            wchar_t name[32];
-            swprintf(name, 32, L"C:\\qh-int-%02d.jpg", i);
-            if (::CopyFileW(master.c_str(), name, FALSE)) {
-                paths.push_back(name);
-            }
+            paths.push_back(L"C:\\qh-int-" + std::to_wstring(i) + L".jpg");
+            EXPECT_TRUE(i == 1 ? test::MakeTaggedPhoto(paths[0]) : ::CopyFileW(paths[0].c_str(), paths.back().c_str(), FALSE));
         }
+        EXPECT_FALSE(TagsLeft(paths[0]).empty());
     }
     ~DriveCPhotos()
     {
@@ -85,193 +49,107 @@ public:
     std::vector<std::wstring> paths;
 };
 
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
+// Starts the program as a user would, clicks the erase button once the window lists `files`
+// files, answers the boxes and ends the program when the run is over; the boxes it showed.
+std::vector<test::SeenBox> EraseWith(const std::wstring& exe, std::size_t files, const std::vector<int>& answers)
 {
-    auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-    wchar_t className[64]{};
-    ::GetClassNameW(hwnd, className, 64);
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hwnd, &processId);
-    if (processId == found->first && std::wstring(className) == Form1::kClassName && ::IsWindowVisible(hwnd)) {
-        found->second = hwnd;
-        return FALSE;
+    const test::TestFolder elsewhere(L"integrated-cwd");
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 elsewhere.Path().c_str(), &startup, &info));
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    // The one program window of the prefix: each test ends its program.
+    HWND main = nullptr;
+    const std::wstring count = L"文件数：" + std::to_wstring(files);
+    const bool ready = process && test::WaitUntil(
+                                      [&] {
+                                          main = ::FindWindowW(Form1::kClassName, L"青禾净图");
+                                          wchar_t text[64]{};
+                                          ::GetWindowTextW(::GetDlgItem(main, kLFiles), text, 64);
+                                          return main && text == count;
+                                      },
+                                      30000);
+    EXPECT_TRUE(ready) << "no window listing " << files << " files";
+    std::vector<test::SeenBox> boxes;
+    if (ready) {
+        test::BoxAnswerer answerer(main, answers);
+        ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+        EXPECT_TRUE(test::WaitUntil(
+            [&] { return answerer.WaitForAnswers(0) && !test::FindOwnedBox(main) && ::IsWindowEnabled(main); },
+            120000));
+        boxes = answerer.Stop();
     }
-    return TRUE;
+    ::TerminateProcess(process.Get(), 0);
+    ::WaitForSingleObject(process.Get(), 10000);
+    return boxes;
 }
 
-// The program started from its folder as a user starts it, with another current folder; ended
-// when the test ends.
-class Program {
-public:
-    Program(const std::wstring& exe, const std::wstring& currentDirectory)
-    {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              currentDirectory.c_str(), &startup, &info)) {
-            return;
-        }
-        m_process.Reset(info.hProcess);
-        ::CloseHandle(info.hThread);
-        std::pair<DWORD, HWND> found{info.dwProcessId, nullptr};
-        (void)test::WaitUntil(
-            [&found] {
-                ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&found));
-                return found.second != nullptr;
-            },
-            30000);
-        m_main = found.second;
-    }
-    ~Program()
-    {
-        if (m_process) {
-            ::TerminateProcess(m_process.Get(), 0);
-            ::WaitForSingleObject(m_process.Get(), 10000);
-        }
-    }
-
-    // Clicks the erase button and answers the boxes; the boxes once the run is over.
-    std::vector<test::SeenBox> Erase(const std::vector<int>& answers) const
-    {
-        test::BoxAnswerer answerer(m_main, answers);
-        ::PostMessageW(::GetDlgItem(m_main, kCmdDo), BM_CLICK, 0, 0);
-        const HWND main = m_main;
-        EXPECT_TRUE(test::WaitUntil(
-            [&] {
-                return answerer.WaitForAnswers(0) && test::FindOwnedBox(main) == nullptr &&
-                       ::IsWindowEnabled(main) && TextOf(main) == L"青禾净图";
-            },
-            kRunBoundMs));
-        return answerer.Stop();
-    }
-    [[nodiscard]] HWND Main() const { return m_main; }
-
-private:
-    UniqueHandle m_process;
-    HWND m_main = nullptr;
-};
-
-class IntegratedEdition : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        s_masters = std::make_unique<test::TestFolder>(L"integrated-masters");
-        s_photo = s_masters->Path() + L"\\master.jpg";
-        s_ready = test::MakeTaggedPhoto(s_photo);
-    }
-    static void TearDownTestSuite() { s_masters.reset(); }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_ready) << "no tagged photo: are convert and exiftool installed?";
-        ASSERT_FALSE(test::PhotoTagsIn(test::ReadTags(s_photo).value_or(test::TagMap{})).empty());
-        WIN32_FIND_DATAW data{};
-        UniqueFind find(::FindFirstFileW(L"C:\\*", &data));
-        bool files = false;
-        do {
-            files = files || !(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                                                        FILE_ATTRIBUTE_SYSTEM));
-        } while (find && ::FindNextFileW(find.Get(), &data));
-        ASSERT_FALSE(files) << "C:\\ of the test prefix must hold no files";
-    }
-
-    static std::vector<std::string> PhotoTagsLeft(const std::wstring& path)
-    {
-        const auto tags = test::ReadTags(path);
-        return tags ? test::PhotoTagsIn(*tags) : std::vector<std::string>{"(unreadable)"};
-    }
-
-    const test::TestFolder elsewhere{L"integrated-cwd"};
-    static inline std::unique_ptr<test::TestFolder> s_masters;
-    static inline std::wstring s_photo;
-    static inline bool s_ready = false;
-};
-
-TEST_F(IntegratedEdition, UnpackedIntoProgramFilesItErasesWithItsOwnTool)
+TEST(IntegratedEdition, UnpackedItErasesWithItsOwnToolOrSaysWhyNot)
 {
     const test::ScopedSystemTool none(test::SystemTool::None);
     ASSERT_TRUE(none.Ready());
-    const UnixFolder folder(L"C:\\Program Files\\青禾净图 工具");
-    ASSERT_TRUE(folder.Unzip(QH_RELEASE_ZIP));
-    const DriveCPhotos photos(s_photo, 10);
-    ASSERT_EQ(photos.paths.size(), 10u);
+    const std::wstring folder = L"C:\\Program Files\\青禾净图 工具";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string unixFolder = test::UnixPathOf(folder).value_or("");
+    ASSERT_FALSE(unixFolder.empty());
+    struct Remover {
+        std::string path;
+        ~Remover() { (void)test::RunUnix({"rm", "-rf", path, path + "-semi;colon"}); }
+    } remover{unixFolder};
+    ASSERT_EQ(test::RunUnix({"unzip", "-q", QH_RELEASE_ZIP, "-d", unixFolder}), 0);
+    const DriveCPhotos photos(10);
 
-    const Program program(folder.Path() + L"\\QingHeJingTu.exe", elsewhere.Path());
-    ASSERT_NE(program.Main(), nullptr);
-    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(::GetDlgItem(program.Main(), kLFiles)) == L"文件数：10"; }, 10000));
-    const std::vector<test::SeenBox> boxes = program.Erase({IDOK, IDNO});
+    std::vector<test::SeenBox> boxes = EraseWith(folder + L"\\QingHeJingTu.exe", 10, {IDOK, IDNO});
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, std::wstring(kWarningText));
     EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
     for (const std::wstring& path : photos.paths) {
-        EXPECT_EQ(PhotoTagsLeft(path), std::vector<std::string>{}) << test::Utf8(path);
+        EXPECT_EQ(TagsLeft(path), std::vector<std::string>{});
     }
     EXPECT_FALSE(Exists(L"C:\\ExifDel.bat"));
-}
 
-TEST_F(IntegratedEdition, WithoutExiftoolFilesTheToolIsMissing)
-{
-    const test::ScopedSystemTool none(test::SystemTool::None);
-    ASSERT_TRUE(none.Ready());
-    const UnixFolder folder(elsewhere.Path() + L"\\app");
-    ASSERT_TRUE(folder.Unzip(QH_RELEASE_ZIP, {"QingHeJingTu.exe", "exiftool/ExifTool.exe"}));
-    const DriveCPhotos photos(s_photo, 1);
-    const std::string before = test::ReadAll(photos.paths.at(0));
+    // A folder whose name holds ";": refused before the warning, nothing written.
+    const std::wstring semicolon = folder + L"-semi;colon";
+    ASSERT_TRUE(::MoveFileW(folder.c_str(), semicolon.c_str()));
+    const std::string before = test::ReadAll(photos.paths[0]);
+    boxes = EraseWith(semicolon + L"\\QingHeJingTu.exe", 10, {IDOK});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, std::wstring(kShippedToolUnusableText) + semicolon + L"\\exiftool");
+    EXPECT_FALSE(Exists(L"C:\\ExifDel.bat"));
+    EXPECT_TRUE(test::ReadAll(photos.paths[0]) == before);
 
-    const Program program(folder.Path() + L"\\QingHeJingTu.exe", elsewhere.Path());
-    ASSERT_NE(program.Main(), nullptr);
-    const std::vector<test::SeenBox> boxes = program.Erase({IDOK});
+    // Without exiftool_files the launcher is not a tool.
+    ASSERT_TRUE(::MoveFileW(semicolon.c_str(), folder.c_str()));
+    ASSERT_TRUE(::MoveFileW((folder + L"\\exiftool\\exiftool_files").c_str(), (folder + L"\\exiftool\\perl").c_str()));
+    boxes = EraseWith(folder + L"\\QingHeJingTu.exe", 10, {IDOK});
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, std::wstring(kToolMissingText));
-    EXPECT_TRUE(test::ReadAll(photos.paths[0]) == before);
 }
 
-TEST_F(IntegratedEdition, InAFolderNamedWithASemicolonTheRunIsRefusedAndNothingIsWritten)
-{
-    const test::ScopedSystemTool none(test::SystemTool::None);
-    ASSERT_TRUE(none.Ready());
-    const UnixFolder folder(L"C:\\Program Files\\青禾;净图");
-    ASSERT_TRUE(folder.Unzip(QH_RELEASE_ZIP));
-    const DriveCPhotos photos(s_photo, 1);
-    const std::string before = test::ReadAll(photos.paths.at(0));
-
-    const Program program(folder.Path() + L"\\QingHeJingTu.exe", elsewhere.Path());
-    ASSERT_NE(program.Main(), nullptr);
-    const std::vector<test::SeenBox> boxes = program.Erase({IDOK});
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, std::wstring(kShippedToolUnusableText) + folder.Path() + L"\\exiftool");
-    EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
-    EXPECT_TRUE(test::ReadAll(photos.paths[0]) == before);
-    EXPECT_FALSE(Exists(L"C:\\ExifDel.bat"));
-}
-
-TEST_F(IntegratedEdition, WithASystemToolPresentThatOneRuns)
+TEST(IntegratedEdition, WithASystemToolPresentThatOneRuns)
 {
     const test::ScopedSystemTool real(test::SystemTool::Real);
     ASSERT_TRUE(real.Ready());
-    // The shipped tool is a stand-in that would note any call (and pass the check).
+    // Shipped beside the program: a stand-in that passes the check and notes any call.
     const test::TestFolder app(L"integrated-app");
-    const auto exe = test::WindowsPathOf(QH_PROGRAM_EXE);
-    const auto spy = test::WindowsPathOf(QH_SPY_EXE);
-    ASSERT_TRUE(exe && spy);
-    ASSERT_TRUE(::CopyFileW(exe->c_str(), (app.Path() + L"\\QingHeJingTu.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(test::WindowsPathOf(QH_PROGRAM_EXE).value_or(L"").c_str(),
+                            (app.Path() + L"\\QingHeJingTu.exe").c_str(), FALSE));
     app.AddFolder(L"exiftool");
-    ASSERT_TRUE(::CopyFileW(spy->c_str(), (app.Path() + L"\\exiftool\\ExifTool.exe").c_str(), FALSE));
     app.AddFolder(L"exiftool\\exiftool_files");
+    ASSERT_TRUE(::CopyFileW(test::WindowsPathOf(QH_SPY_EXE).value_or(L"").c_str(),
+                            (app.Path() + L"\\exiftool\\ExifTool.exe").c_str(), FALSE));
     app.AddFile(L"exiftool\\exiftool_files\\perl.exe");
-    const std::wstring log = elsewhere.Path() + L"\\calls.log";
+    const std::wstring log = app.Path() + L"\\calls.log";
     ::SetEnvironmentVariableW(L"QH_SPY_LOG", log.c_str());
-    const DriveCPhotos photos(s_photo, 1);
+    const DriveCPhotos photos(1);
 
-    const Program program(app.Path() + L"\\QingHeJingTu.exe", elsewhere.Path());
+    const std::vector<test::SeenBox> boxes = EraseWith(app.Path() + L"\\QingHeJingTu.exe", 1, {IDOK, IDNO});
     ::SetEnvironmentVariableW(L"QH_SPY_LOG", nullptr);
-    ASSERT_NE(program.Main(), nullptr);
-    const std::vector<test::SeenBox> boxes = program.Erase({IDOK, IDNO});
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
-    EXPECT_EQ(PhotoTagsLeft(photos.paths.at(0)), std::vector<std::string>{});
+    EXPECT_EQ(TagsLeft(photos.paths[0]), std::vector<std::string>{});
     EXPECT_FALSE(Exists(log)) << "the shipped tool ran: " << test::ReadAll(log);
 }
 
