@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "erase/exif_script.h"
+#include "erase/tool_place.h"
 #include "window/layout.h"
 #include "window/pages.h"
 
@@ -70,7 +71,17 @@ std::optional<std::string> ScriptBytesFor(const std::wstring& filePath, EraseFil
 
 EraseOutcome EraseRun::Run(const FolderState& state)
 {
-    if (!ToolInstalled(m_s.files)) {
+    const ToolChoice tool = ChooseTool(m_s.files, m_s.ansiCodePage);
+    switch (tool.kind) {
+    case ToolChoice::Kind::System:
+        break;
+    case ToolChoice::Kind::Shipped:
+        m_s.scripts.PutFirstOnPath(tool.folder);
+        break;
+    case ToolChoice::Kind::Unusable:
+        (void)m_s.boxes.Show(std::wstring(kShippedToolUnusableText) + tool.folder, box::kOk | box::kIconExclamation);
+        return EraseOutcome::ToolUnusable;
+    case ToolChoice::Kind::Missing:
         (void)m_s.boxes.Show(std::wstring(kToolMissingText), box::kOk | box::kIconStop);
         return EraseOutcome::ToolMissing;
     }

@@ -66,6 +66,8 @@ public:
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // The 8.3 form of an existing path; nullopt when there is none.
     [[nodiscard]] virtual std::optional<std::wstring> ShortPath(const std::wstring& path) = 0;
+    // The running program's folder, in its long form; nullopt when it cannot be read.
+    [[nodiscard]] virtual std::optional<std::wstring> ProgramFolder() = 0;
 };
 
 // A started script's process.
@@ -82,6 +84,8 @@ public:
     virtual ~ScriptStarter() = default;
     // Starts the folder's script in a hidden window; nullptr when it could not be started.
     [[nodiscard]] virtual std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) = 0;
+    // Scripts started from now on find ExifTool in this folder first (the shipped tool).
+    virtual void PutFirstOnPath(const std::wstring& toolFolder) = 0;
 };
 
 // What the run does to the window.
@@ -107,6 +111,7 @@ struct EraseServices {
 
 enum class EraseOutcome {
     ToolMissing,
+    ToolUnusable,
     ForeignScript,
     Cancelled,
     ScriptNotWritable,

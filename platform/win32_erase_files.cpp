@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "erase/exif_script.h"
+#include "erase/tool_place.h"
 #include "platform/win32_pump.h"
 #include "platform/win32_shell.h"
 
@@ -110,6 +111,39 @@ std::optional<std::wstring> Win32EraseFileSystem::ShortPath(const std::wstring& 
     return shortPath;
 }
 
+std::optional<std::wstring> Win32EraseFileSystem::ProgramFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) {
+        return std::nullopt;
+    }
+    path.resize(separator == 2 ? 3 : separator);  // a drive root keeps its "\"
+    // The shipped tool's launcher works from its long path: that is the one to judge.
+    const DWORD size = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring longPath(size, L'\0');
+    const DWORD length = ::GetLongPathNameW(path.c_str(), longPath.data(), size);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    longPath.resize(length);
+    return longPath;
+}
+
 bool Win32RunningScript::WaitForEnd(std::uint32_t timeoutMs)
 {
     Win32EventPump pump;
@@ -126,6 +160,11 @@ std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstrin
     if (wchar_t* block = ::GetEnvironmentStringsW()) {
         environment = EnvironmentWith(block, kNoCurrentDirectoryVariable, L"1");
         ::FreeEnvironmentStringsW(block);
+    }
+    if (!m_toolFolder.empty() && !environment.empty()) {
+        const std::wstring path = Win32EraseFileSystem().Environment(std::wstring(kPathVariable)).value_or(L"");
+        environment = EnvironmentWith(environment.c_str(), std::wstring(kPathVariable),
+                                      PathWithToolFirst(m_toolFolder, path));
     }
     UniqueHandle process = StartProcess(command->application.c_str(), command->commandLine, ShowStyle::Hidden,
                                         environment.empty() ? nullptr : environment.c_str(),

@@ -17,6 +17,7 @@ public:
     [[nodiscard]] WriteResult WriteWholeFile(const std::wstring& path, const std::string& bytes) override;
     bool RemoveFile(const std::wstring& path) override;
     [[nodiscard]] std::optional<std::wstring> ShortPath(const std::wstring& path) override;
+    [[nodiscard]] std::optional<std::wstring> ProgramFolder() override;
 };
 
 class Win32RunningScript final : public RunningScript {
@@ -32,6 +33,10 @@ private:
 class Win32ScriptStarter final : public ScriptStarter {
 public:
     [[nodiscard]] std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) override;
+    void PutFirstOnPath(const std::wstring& toolFolder) override { m_toolFolder = toolFolder; }
+
+private:
+    std::wstring m_toolFolder;
 };
 
 // An environment block (NUL-separated, double-NUL-terminated) with one variable set, replacing

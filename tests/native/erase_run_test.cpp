@@ -9,6 +9,7 @@
 #include <set>
 
 #include "erase/exif_script.h"
+#include "erase/tool_place.h"
 #include "fake_code_page.h"
 #include "window/layout.h"
 #include "window/pages.h"
@@ -43,6 +44,7 @@ public:
     std::map<std::wstring, std::uint64_t> sizes;     // path -> size, where content does not matter
     std::set<std::wstring> unreadable;
     std::map<std::wstring, std::wstring> shortPaths;
+    std::optional<std::wstring> programFolder = L"D:\\Apps\\QingHeJingTu";
     int openFailures = 0;  // the next so many opens fail; -1: all of them
     int writeFailures = 0;
     int opens = 0;
@@ -104,6 +106,7 @@ public:
         const auto it = shortPaths.find(path);
         return it == shortPaths.end() ? std::nullopt : std::optional<std::wstring>(it->second);
     }
+    std::optional<std::wstring> ProgramFolder() override { return programFolder; }
 
 private:
     Log& m_log;
@@ -143,6 +146,7 @@ public:
         m_log.push_back("start in " + Narrow(folder));
         return std::make_unique<FakeScript>(m_log, !hangs);
     }
+    void PutFirstOnPath(const std::wstring& toolFolder) override { m_log.push_back("path first " + Narrow(toolFolder)); }
 
 private:
     Log& m_log;
@@ -327,6 +331,67 @@ TEST_F(EraseRunTest, ToolCheckNeedsTheBigProgramOrTheLauncherWithItsPerl)
             files.sizes[kPerl] = 25000;
         }
         EXPECT_EQ(ToolInstalled(files), c.passes);
+    }
+}
+
+TEST_F(EraseRunTest, TheSystemToolComesFirstThenTheShippedOneThenTheBox)
+{
+    const std::wstring shipped = L"D:\\Apps\\QingHeJingTu\\exiftool\\ExifTool.exe";
+    const std::wstring shippedPerl = L"D:\\Apps\\QingHeJingTu\\exiftool\\exiftool_files\\perl.exe";
+    struct Case {
+        const char* what;
+        std::map<std::wstring, std::uint64_t> sizes;
+        ToolChoice::Kind kind;
+    };
+    const Case cases[] = {
+        {"both pass", {{kTool, 60000}, {kPerl, 1}, {shipped, 60000}, {shippedPerl, 1}}, ToolChoice::Kind::System},
+        {"a small system tool alone", {{kTool, 60000}, {shipped, 60000}, {shippedPerl, 1}}, ToolChoice::Kind::Shipped},
+        {"shipped large tool", {{shipped, kMinToolBytes}}, ToolChoice::Kind::Shipped},
+        {"shipped launcher without Perl", {{shipped, 60000}}, ToolChoice::Kind::Missing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files.sizes = c.sizes;
+        const ToolChoice choice = ChooseTool(files, ansi);
+        EXPECT_EQ(choice.kind, c.kind);
+        EXPECT_EQ(choice.folder, c.kind == ToolChoice::Kind::Shipped ? L"D:\\Apps\\QingHeJingTu\\exiftool" : L"");
+    }
+    files.programFolder.reset();
+    EXPECT_EQ(ChooseTool(files, ansi).kind, ToolChoice::Kind::Missing);
+}
+
+TEST_F(EraseRunTest, AShippedToolInAFolderItCannotRunFromIsRefusedBeforeTheWarning)
+{
+    List(L"D:\\Photos", 3);
+    files.sizes = {{L"C:\\a;b\\exiftool\\ExifTool.exe", 60000}, {L"C:\\a;b\\exiftool\\exiftool_files\\perl.exe", 1}};
+    files.programFolder = L"C:\\a;b";
+    EXPECT_EQ(Run(), EraseOutcome::ToolUnusable);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].first, std::wstring(kShippedToolUnusableText) + L"C:\\a;b\\exiftool");
+    EXPECT_EQ(boxes.shown[0].second, 0x30u);  // OK, exclamation icon
+    ExpectUntouched();
+}
+
+TEST(ShippedToolPathTest, HostileFolderNamesEitherRunUnchangedFirstOnPathOrAreRefused)
+{
+    test::FakeCodePage ansi = test::Fake936();
+    ansi.extra[L'\u6dfa'] = "\xdc\x5c";  // 淺: its second byte is "\"
+    ansi.extra[L'\u00e9'] = "\xa8\xa6";  // é
+    const std::wstring path = L"C:\\windows\\system32;C:\\windows";
+    for (const std::wstring folder : {L"C:\\Program Files\\中文 照片\\exiftool", L"C:\\100% & co\\exiftool",
+                                      L"C:\\a!b^c(d)'e,f=g\\exiftool", L"C:\\é\\exiftool"}) {
+        SCOPED_TRACE(Narrow(folder));
+        EXPECT_TRUE(ShippedToolFolderUsable(folder, ansi));
+        EXPECT_EQ(PathWithToolFirst(folder, path), folder + L";" + path);
+    }
+    EXPECT_EQ(PathWithToolFirst(L"C:\\t\\exiftool", L""), L"C:\\t\\exiftool");
+
+    const std::wstring atLimit = L"C:\\" + std::wstring(kShippedToolFolderMaxBytes - 3 - 2 * 2, L'x') + L"中文";
+    EXPECT_TRUE(ShippedToolFolderUsable(atLimit, ansi));
+    for (const std::wstring& folder : std::vector<std::wstring>{L"C:\\a;b\\exiftool", L"C:\\\u0141\u00f3d\u017a\\exiftool",
+                                      L"C:\\\u6dfa\\exiftool", atLimit + L"x"}) {
+        SCOPED_TRACE(Narrow(folder));
+        EXPECT_FALSE(ShippedToolFolderUsable(folder, ansi));
     }
 }
 
