@@ -84,7 +84,8 @@ EraseOutcome EraseRun::Run(const FolderState& state)
         }
         // A script of ours left by an earlier run that did not finish: it is replaced below.
     }
-    if (m_s.boxes.Show(std::wstring(kWarningText), box::kOkCancel | box::kIconExclamation) == box::kAnswerCancel) {
+    // Only OK starts the irreversible run: a box that could not be shown answers 0.
+    if (m_s.boxes.Show(std::wstring(kWarningText), box::kOkCancel | box::kIconExclamation) != box::kAnswerOk) {
         return EraseOutcome::Cancelled;
     }
 

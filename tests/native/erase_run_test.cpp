@@ -356,16 +356,20 @@ TEST_F(EraseRunTest, NoWindirMeansNoTool)
     ExpectUntouched();
 }
 
-TEST_F(EraseRunTest, CancelAtTheWarningWritesAndStartsNothing)
+TEST_F(EraseRunTest, OnlyOkAtTheWarningStartsTheRun)
 {
     List(L"D:\\Photos", 3);
-    boxes.answers = {box::kAnswerCancel};
-    EXPECT_EQ(Run(), EraseOutcome::Cancelled);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].first, L"抹除后将无法恢复！");
-    EXPECT_EQ(boxes.shown[0].second, 0x31u);  // OK/Cancel, exclamation icon
-    ExpectUntouched();
-    EXPECT_TRUE(commands.started.empty());
+    // Cancel, and 0: the answer of a box that could not be shown.
+    for (const int answer : {box::kAnswerCancel, 0}) {
+        boxes.shown.clear();
+        boxes.answers = {answer};
+        EXPECT_EQ(Run(), EraseOutcome::Cancelled) << answer;
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].first, L"抹除后将无法恢复！");
+        EXPECT_EQ(boxes.shown[0].second, 0x31u);  // OK/Cancel, exclamation icon
+        ExpectUntouched();
+        EXPECT_TRUE(commands.started.empty());
+    }
 }
 
 TEST_F(EraseRunTest, ThreeFilesEachGetAScriptThatEndsBeforeTheNextIsWritten)
