@@ -116,6 +116,11 @@ bool Win32RunningScript::WaitForEnd(std::uint32_t timeoutMs)
     return pump.WaitFor(m_process.Get(), timeoutMs);
 }
 
+bool Win32RunningScript::Ended()
+{
+    return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
+}
+
 std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstring& folder)
 {
     const std::optional<ScriptCommand> command = HiddenScriptCommand(folder, SystemDirectory());

@@ -158,7 +158,7 @@ void Form1::RunErase()
     const Win32CodePage ansi(::GetACP());
     Win32Clock clock;
     const EraseServices services{files, scripts, *this, m_boxes, *m_starter, oem, ansi, clock};
-    EraseRun(services).Run(m_state);
+    EraseRun(services, m_hungScripts).Run(m_state);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -208,9 +208,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
         OnClose();
         return 0;
-    case WM_DESTROY:
+    case WM_DESTROY: {
         RevokeLDirDrop();  // while LDir still exists
+        Win32EraseFileSystem files;
+        m_hungScripts.Sweep(files);  // the scripts of tools that have ended meanwhile
         return 0;
+    }
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
         m_hwnd = nullptr;

@@ -98,6 +98,7 @@ private:
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
     bool m_eraseRunning = false;
+    HungScripts m_hungScripts;  // outlive a run: no new run in their folder until they end
     Win32Beeper m_systemBeeper;
     Beeper& m_beeper;
     Win32FolderProbe m_folderProbe;
