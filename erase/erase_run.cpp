@@ -11,9 +11,6 @@
 namespace qh {
 namespace {
 
-// Larger than any script this program writes (the path is at most 32,767 characters).
-constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
-
 // Clears the window's running state whatever way the run ends.
 class RunningWindow {
 public:

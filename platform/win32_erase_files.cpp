@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "erase/exif_script.h"
+#include "platform/win32_paths.h"
 #include "platform/win32_pump.h"
 #include "platform/win32_shell.h"
 
@@ -58,21 +59,7 @@ bool Win32EraseFileSystem::Exists(const std::wstring& path)
 
 std::optional<std::string> Win32EraseFileSystem::ReadSmallFile(const std::wstring& path, std::size_t maxBytes)
 {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
+    return qh::ReadSmallFile(path, maxBytes);
 }
 
 EraseFileSystem::WriteResult Win32EraseFileSystem::WriteWholeFile(const std::wstring& path, const std::string& bytes)

@@ -241,6 +241,7 @@ public:
         return true;
     }
     bool NameLess(const wchar_t* a, const wchar_t* b) const override { return std::wcscmp(a, b) < 0; }
+    std::optional<std::string> ReadSmallFile(const std::wstring&, std::size_t) override { return std::nullopt; }
 };
 
 class NullView final : public ListingView {
