@@ -127,6 +127,10 @@ EraseOutcome EraseRun::Run(const FolderState& state)
     }
     const std::wstring folder = state.Dir();
     const std::wstring scriptPath = JoinPath(folder, kScriptName);
+    if (scriptPath.size() >= kCommandInterpreterMaxPath) {
+        (void)m_s.boxes.Show(std::wstring(kFolderTooLongText), box::kOk | box::kIconExclamation);
+        return EraseOutcome::FolderTooLong;
+    }
     if (m_hung.Running(scriptPath)) {
         (void)m_s.boxes.Show(std::wstring(kScriptStillRunningText), box::kOk | box::kIconExclamation);
         return EraseOutcome::ScriptStillRunning;

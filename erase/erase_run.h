@@ -49,6 +49,13 @@ inline constexpr std::wstring_view kForeignScriptText =
     L"请先将该文件移走或改名，然后再试。";
 inline constexpr std::wstring_view kScriptNotWritableText =
     L"无法在当前文件夹中创建脚本文件 ExifDel.bat（文件夹可能是只读的、受系统保护的或已不存在），清除已停止。";
+// cmd.exe works with paths shorter than MAX_PATH only: it cannot take a longer folder as its
+// current directory, nor open a longer script path. A folder whose script path would reach it is
+// refused before the warning.
+inline constexpr std::size_t kCommandInterpreterMaxPath = 260;
+inline constexpr std::wstring_view kFolderTooLongText =
+    L"当前文件夹的路径太长，命令解释器（cmd.exe）无法在其中运行脚本 ExifDel.bat，本次没有清除任何文件。\r\n"
+    L"请把文件移到路径较短的文件夹中再试。";
 // The hung-tool box: prefix, the bound in seconds, suffix.
 inline constexpr std::wstring_view kToolHungPrefix = L"ExifTool 在 ";
 inline constexpr std::wstring_view kToolHungSuffix =
@@ -120,6 +127,7 @@ struct EraseServices {
 
 enum class EraseOutcome {
     ToolMissing,
+    FolderTooLong,
     ScriptStillRunning,
     ForeignScript,
     Cancelled,

@@ -314,6 +314,24 @@ protected:
     FolderState state{reader, view};
 };
 
+TEST_F(EraseRunTest, AFolderTooLongForCmdIsRefusedBeforeTheWarning)
+{
+    // "D:\" and a name: the script path is the folder, "\ExifDel.bat" (12 characters).
+    const std::wstring longest = L"D:\\" + std::wstring(259 - 12 - 3, L'x');
+    List(longest + L"y", 3);
+    EXPECT_EQ(Run(), EraseOutcome::FolderTooLong);
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_EQ(BoxTexts()[0], L"当前文件夹的路径太长，命令解释器（cmd.exe）无法在其中运行脚本 ExifDel.bat，本次没有清除任何文件。\r\n"
+                             L"请把文件移到路径较短的文件夹中再试。");
+    EXPECT_EQ(boxes.shown[0].second, 0x30u);
+    ExpectUntouched();
+
+    state.SetDir(longest);  // a script path of 259 characters still works
+    boxes.shown.clear();
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead.size(), 3u);
+}
+
 TEST_F(EraseRunTest, ToolCheckNeedsTheBigProgramOrTheLauncherWithItsPerl)
 {
     List(L"D:\\Photos", 1);
