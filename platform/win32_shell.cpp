@@ -28,9 +28,34 @@ UniqueHandle StartProcess(const wchar_t* application, const std::wstring& comman
     return UniqueHandle(process.hProcess);
 }
 
+std::wstring WindowsDirectoryProgram(const std::wstring& commandLine)
+{
+    const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
+    if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) {
+        return std::wstring();
+    }
+    // The system's own Windows folder: GetWindowsDirectoryW may name a per-user one.
+    wchar_t folder[MAX_PATH]{};
+    const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::wstring();
+    }
+    std::wstring path(folder, length);
+    if (path.back() != L'\\') {
+        path += L'\\';
+    }
+    return path + name;
+}
+
 bool Win32CommandStarter::Start(const std::wstring& commandLine, ShowStyle style)
 {
-    return static_cast<bool>(StartProcess(nullptr, commandLine, style));
+    // By bare name CreateProcessW would look in the program's own folder and the current one
+    // first: an explorer.exe lying beside the program in Downloads would run on every link.
+    const std::wstring application = WindowsDirectoryProgram(commandLine);
+    if (application.empty()) {
+        return false;
+    }
+    return static_cast<bool>(StartProcess(application.c_str(), commandLine, style));
 }
 
 }  // namespace qh
