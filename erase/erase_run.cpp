@@ -42,6 +42,14 @@ bool SamePath(const std::wstring& a, const std::wstring& b)
 
 }  // namespace
 
+void RemoveOwnScript(EraseFileSystem& files, const std::wstring& scriptPath)
+{
+    const std::optional<std::string> bytes = files.ReadSmallFile(scriptPath, kMaxOwnScriptBytes);
+    if (bytes && IsOwnScript(*bytes)) {
+        (void)files.RemoveFile(scriptPath);
+    }
+}
+
 std::uint32_t ScriptEndTimeoutMs(std::optional<std::uint64_t> fileBytes)
 {
     constexpr std::uint64_t kMiB = 1024 * 1024;
@@ -71,11 +79,15 @@ void HungScripts::Sweep(EraseFileSystem& files)
             ++it;
             continue;
         }
-        const std::optional<std::string> bytes = files.ReadSmallFile(it->first, kMaxOwnScriptBytes);
-        if (bytes && IsOwnScript(*bytes)) {
-            (void)files.RemoveFile(it->first);
-        }
+        RemoveOwnScript(files, it->first);
         it = m_scripts.erase(it);
+    }
+}
+
+void HungScripts::RemoveAllScripts(EraseFileSystem& files)
+{
+    for (const auto& entry : m_scripts) {
+        RemoveOwnScript(files, entry.first);
     }
 }
 

@@ -142,6 +142,9 @@ enum class EraseOutcome {
 // "ExifTool 在 N 秒内没有结束，..." for a bound of timeoutMs.
 [[nodiscard]] std::wstring ToolHungText(std::uint32_t timeoutMs);
 
+// Deletes the file if it holds a script this program writes; a user's file stays.
+void RemoveOwnScript(EraseFileSystem& files, const std::wstring& scriptPath);
+
 // How long a script's process may run on a file of that size (unknown: the base bound).
 [[nodiscard]] std::uint32_t ScriptEndTimeoutMs(std::optional<std::uint64_t> fileBytes);
 
@@ -154,6 +157,10 @@ public:
     void Add(const std::wstring& scriptPath, std::unique_ptr<RunningScript> script);
     // Forgets the ended processes and removes their scripts (only while they hold our own text).
     void Sweep(EraseFileSystem& files);
+    // Removes every kept script that holds our own text, the processes' ends not waited for: the
+    // session is ending, and the system ends them too.
+    void RemoveAllScripts(EraseFileSystem& files);
+    [[nodiscard]] bool HasAny() const { return !m_scripts.empty(); }
     // Whether a kept process of this script still runs.
     [[nodiscard]] bool Running(const std::wstring& scriptPath);
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "erase/exif_script.h"
 #include "folder/new_dir.h"
 #include "platform/win32_code_page.h"
 #include "platform/win32_dpi.h"
@@ -130,6 +131,14 @@ void Form1::SetTitle(const std::wstring& title)
 
 void Form1::SetEnabled(bool enabled)
 {
+    // The run disables the window for its scripts, and enables it again just before it deletes
+    // the last one: meanwhile the end of the session is held up with a reason.
+    m_scriptsRunning = !enabled;
+    if (enabled) {
+        ::ShutdownBlockReasonDestroy(m_hwnd);
+    } else {
+        ::ShutdownBlockReasonCreate(m_hwnd, std::wstring(kEndSessionBlockReason).c_str());
+    }
     ::EnableWindow(m_hwnd, enabled ? TRUE : FALSE);
 }
 
@@ -207,6 +216,11 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // Every way of closing ends here: the close button, Alt+F4, the system menu and the
         // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
         OnClose();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
         return 0;
     case WM_DESTROY: {
         RevokeLDirDrop();  // while LDir still exists
@@ -410,6 +424,27 @@ void Form1::OnClose()
         // Ends the message loop, and with it the program.
         ::DestroyWindow(m_hwnd);
     }
+}
+
+bool Form1::OnQueryEndSession()
+{
+    // Ending now would leave the script in the user's folder and a file half done.
+    return !m_scriptsRunning;
+}
+
+void Form1::OnEndSession(bool ending)
+{
+    if (!ending || (!m_scriptsRunning && !m_hungScripts.HasAny())) {
+        return;
+    }
+    // The session ends anyway: the process may be ended as soon as this returns, and the run
+    // must not write another script meanwhile. A script being read only stops cmd.exe early.
+    Win32EraseFileSystem files;
+    if (m_scriptsRunning) {
+        RemoveOwnScript(files, JoinPath(m_state.Dir(), kScriptName));
+    }
+    m_hungScripts.RemoveAllScripts(files);
+    ::ExitProcess(0);
 }
 
 int Form1::RunMessageLoop(HWND dialogWindow)
