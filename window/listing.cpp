@@ -109,7 +109,9 @@ void FileList::Reload(FolderReader& reader, const std::wstring& folder)
     if (std::adjacent_find(m_items.begin(), m_items.end(), [&realLess](const wchar_t* a, const wchar_t* b) {
             return realLess(b, a);
         }) != m_items.end()) {
-        std::sort(m_items.begin(), m_items.end(), realLess);
+        // The shell's collation is not documented as a strict weak order, and std::sort may run
+        // past the ends with one that is not: a merge sort stays in bounds whatever it answers.
+        std::stable_sort(m_items.begin(), m_items.end(), realLess);
     }
 }
 

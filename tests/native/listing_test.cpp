@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
 
@@ -40,8 +41,12 @@ public:
                                                                     : std::optional<std::string>(it->second);
     }
     bool reversed = false;
+    bool firstLetterOrEqual = false;  // a collation that is no strict weak order
     bool NameLess(const wchar_t* a, const wchar_t* b) const override
     {
+        if (firstLetterOrEqual) {
+            return a[0] <= b[0];
+        }
         return reversed ? std::wcscmp(b, a) < 0 : std::wcscmp(a, b) < 0;
     }
 
@@ -196,6 +201,20 @@ TEST_F(ListingTest, TheReadersCollationDecidesTheOrder)
     reader.reversed = true;
     state.SetDir(L"D:\\order");
     EXPECT_EQ(ItemsOf(state.File1()), (std::vector<std::wstring>{L"b", L"a2", L"a10", L"C"}));
+}
+
+TEST_F(ListingTest, ACollationThatIsNoStrictOrderStillListsEveryNameOnce)
+{
+    reader.AddFiles(L"D:\\same", 300);
+    reader.firstLetterOrEqual = true;
+    state.SetDir(L"D:\\same");
+    std::vector<std::wstring> items = ItemsOf(state.File1());
+    std::sort(items.begin(), items.end());
+    std::vector<std::wstring> names;
+    for (const auto& [name, attributes] : reader.folders[L"D:\\same"]) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(items, names);
 }
 
 TEST_F(ListingTest, OnlyOurOwnLeftoverScriptIsLeftOut)
