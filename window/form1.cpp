@@ -377,7 +377,14 @@ void Form1::OnCommand(int id, int code)
 {
     switch (id) {
     case kCmdBrowse:
-        if (code == BN_CLICKED) {
+        if (code == BN_CLICKED && !m_browsing) {
+            // The dialog's own loop delivers a close request from another program: the window
+            // must outlive SHBrowseForFolderW, which is on the stack until the dialog returns.
+            m_browsing = true;
+            struct BrowsingFlag {
+                bool& flag;
+                ~BrowsingFlag() { flag = false; }
+            } browsing{m_browsing};
             Win32FolderDialog dialog;
             Win32MessageBoxes boxes(m_hwnd);
             CmdBrowseClick(dialog, boxes, m_hwnd, [this](const std::wstring& folder) { SetDir(folder); });
@@ -417,8 +424,9 @@ bool Form1::OnSetCursor(HWND over, int hitTest)
 
 void Form1::OnClose()
 {
-    if (m_eraseRunning) {
-        return;  // ending now would leave the script and a half-done run behind
+    if (m_eraseRunning || m_browsing) {
+        return;  // ending now would leave the script and a half-done run behind, or destroy the
+                 // browse dialog's owner under it
     }
     if (m_closeConfirmation.Confirm(m_boxes, *m_starter)) {
         // Ends the message loop, and with it the program.

@@ -100,6 +100,7 @@ private:
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
     bool m_eraseRunning = false;
+    bool m_browsing = false;  // while the browse dialog is open
     bool m_scriptsRunning = false;  // from the run's first script to its clean-up
     HungScripts m_hungScripts;  // outlive a run: no new run in their folder until they end
     Win32Beeper m_systemBeeper;
