@@ -130,21 +130,35 @@ std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstrin
 
 std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value)
 {
-    const std::wstring prefix = name + L"=";
+    // CreateProcessW wants the block sorted by name, without regard to case, in Unicode order.
+    // Entries such as "=C:=C:\" start with "=": their name runs to the second "=".
+    const auto nameLength = [](const wchar_t* entry, std::size_t length) {
+        const wchar_t* equals = length > 1 ? wcschr(entry + 1, L'=') : nullptr;
+        return equals ? static_cast<std::size_t>(equals - entry) : length;
+    };
     std::wstring result;
+    bool inserted = false;
+    const auto insert = [&] {
+        result += name + L"=" + value;
+        result.push_back(L'\0');
+        inserted = true;
+    };
     for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1) {
         const std::size_t length = wcslen(entry);
-        // Entries such as "=C:=C:\" start with "=": they are kept as they are.
-        if (length >= prefix.size() &&
-            ::CompareStringOrdinal(entry, static_cast<int>(prefix.size()), prefix.c_str(),
-                                   static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL) {
-            continue;
+        const int order = ::CompareStringOrdinal(entry, static_cast<int>(nameLength(entry, length)), name.c_str(),
+                                                 static_cast<int>(name.size()), TRUE);
+        if (order == CSTR_EQUAL) {
+            continue;  // replaced, whatever its case
+        }
+        if (!inserted && order == CSTR_GREATER_THAN) {
+            insert();
         }
         result.append(entry, length);
         result.push_back(L'\0');
     }
-    result += prefix + value;
-    result.push_back(L'\0');
+    if (!inserted) {
+        insert();
+    }
     result.push_back(L'\0');
     return result;
 }

@@ -19,8 +19,10 @@ UniqueHandle StartProcess(const wchar_t* application, const std::wstring& comman
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(style);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE,
-                          environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+    // A hidden console program gets no console window at all: the default terminal (Windows
+    // Terminal) ignores the hidden style and would show one.
+    const DWORD flags = (environment ? CREATE_UNICODE_ENVIRONMENT : 0) | (style == ShowStyle::Hidden ? CREATE_NO_WINDOW : 0);
+    if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, flags,
                           const_cast<wchar_t*>(environment), currentDirectory, &startup, &process)) {
         return UniqueHandle();
     }

@@ -316,20 +316,29 @@ void Form1::CreateTooltips()
     ::SendMessageW(m_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
-void Form1::ApplyLayout(int dpi)
+void Form1::ApplyLayout(int dpi, const RECT* suggested)
 {
     m_dpi = dpi;
     const int clientWidth = TwipsToPixels(kClientWidthTwips, dpi);
     const int clientHeight = TwipsToPixels(kClientHeightTwips, dpi);
     SIZE outer = WindowSizeForClient(clientWidth, clientHeight, kForm1Style, 0, dpi);
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested) {
+        // Position and size in one move: a move with the old size first could put the window
+        // back on the monitor it came from, and it would bounce between the two.
+        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // The frame the system really draws can differ from the computed one (a caption that wraps,
     // metrics of another DPI): correct by what the client area turned out to be.
     RECT client{};
     ::GetClientRect(m_hwnd, &client);
     if (client.right != clientWidth || client.bottom != clientHeight) {
-        outer.cx += clientWidth - client.right;
-        outer.cy += clientHeight - client.bottom;
+        RECT window{};
+        ::GetWindowRect(m_hwnd, &window);
+        outer.cx = window.right - window.left + clientWidth - client.right;
+        outer.cy = window.bottom - window.top + clientHeight - client.bottom;
         ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
@@ -352,11 +361,7 @@ void Form1::ApplyLayout(int dpi)
 
 void Form1::OnDpiChanged(int dpi, const RECT* suggested)
 {
-    if (suggested) {
-        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ApplyLayout(dpi);
+    ApplyLayout(dpi, suggested);
 }
 
 LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control)

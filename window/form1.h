@@ -73,7 +73,9 @@ private:
     void OnEndSession(bool ending);
     void RunErase();
 
-    void ApplyLayout(int dpi);
+    // Sizes the window for the DPI (moved to the suggested rectangle, if any) and lays out the
+    // controls.
+    void ApplyLayout(int dpi, const RECT* suggested = nullptr);
     void CreateTooltips();
     void RegisterLDirDrop();
     void RevokeLDirDrop();

@@ -75,11 +75,15 @@ bool ChildrenRunning(DWORD processId)
 // The real program, started as a user starts it; ended (if still running) with the test.
 class Program {
 public:
-    explicit Program(const std::wstring& exe, const std::wstring& currentDirectory = L"C:\\")
+    explicit Program(const std::wstring& exe, const std::wstring& currentDirectory = L"C:\\", int show = -1)
     {
         std::wstring commandLine = L"\"" + exe + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
+        if (show >= 0) {  // as a shortcut's "Run" setting arrives
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = static_cast<WORD>(show);
+        }
         PROCESS_INFORMATION info{};
         if (::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                              currentDirectory.c_str(), &startup, &info)) {
@@ -287,6 +291,18 @@ TEST(ProgramBesideExplorer, AnExplorerBesideTheProgramIsNeverStarted)
     // What the program started has ended: a stand-in would have noted its call at once.
     ASSERT_TRUE(test::WaitUntil([&program] { return !ChildrenRunning(program.Id()); }, 30000));
     EXPECT_FALSE(Exists(log)) << test::ReadAll(log);
+}
+
+TEST(ProgramStart, AShortcutSetToMaximizedShowsTheFixedWindowNormally)
+{
+    Program program(ProgramExe(), L"C:\\", SW_SHOWMAXIMIZED);
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(::IsZoomed(main));
+    RECT client{};
+    ::GetClientRect(main, &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, 96));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, 96));
 }
 
 // The browse dialog's tree, seen from another process: handles only, no texts.
