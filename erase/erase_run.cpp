@@ -12,9 +12,6 @@
 namespace qh {
 namespace {
 
-// Larger than any script this program writes (the path is at most 32,767 characters).
-constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
-
 // Clears the window's running state whatever way the run ends.
 class RunningWindow {
 public:
@@ -35,7 +32,72 @@ private:
     bool m_enabled = false;
 };
 
+// Windows paths compare without regard to case; ASCII folding covers the names this program
+// builds (the same folder text, with or without its final separator, gives the same script).
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    const auto fold = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&fold](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+}
+
 }  // namespace
+
+void RemoveOwnScript(EraseFileSystem& files, const std::wstring& scriptPath)
+{
+    const std::optional<std::string> bytes = files.ReadSmallFile(scriptPath, kMaxOwnScriptBytes);
+    if (bytes && IsOwnScript(*bytes)) {
+        (void)files.RemoveFile(scriptPath);
+    }
+}
+
+std::uint32_t ScriptEndTimeoutMs(std::optional<std::uint64_t> fileBytes)
+{
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    constexpr std::uint64_t kMaxMs = 0xFFFFFFFEu;  // below INFINITE
+    const std::uint64_t mebibytes = fileBytes ? (*fileBytes + kMiB - 1) / kMiB : 0;
+    const std::uint64_t extraMs = mebibytes > (kMaxMs / kScriptEndMsPerMiB) ? kMaxMs : mebibytes * kScriptEndMsPerMiB;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxMs, kScriptEndBaseMs + extraMs));
+}
+
+std::wstring ToolHungText(std::uint32_t timeoutMs)
+{
+    return std::wstring(kToolHungPrefix) + std::to_wstring((static_cast<std::uint64_t>(timeoutMs) + 999) / 1000) +
+           std::wstring(kToolHungSuffix);
+}
+
+void HungScripts::Add(const std::wstring& scriptPath, std::unique_ptr<RunningScript> script)
+{
+    if (script) {
+        m_scripts.emplace_back(scriptPath, std::move(script));
+    }
+}
+
+void HungScripts::Sweep(EraseFileSystem& files)
+{
+    for (auto it = m_scripts.begin(); it != m_scripts.end();) {
+        if (!it->second->Ended()) {
+            ++it;
+            continue;
+        }
+        RemoveOwnScript(files, it->first);
+        it = m_scripts.erase(it);
+    }
+}
+
+void HungScripts::RemoveAllScripts(EraseFileSystem& files)
+{
+    for (const auto& entry : m_scripts) {
+        RemoveOwnScript(files, entry.first);
+    }
+}
+
+bool HungScripts::Running(const std::wstring& scriptPath)
+{
+    return std::any_of(m_scripts.begin(), m_scripts.end(), [&scriptPath](const auto& entry) {
+        return SamePath(entry.first, scriptPath) && !entry.second->Ended();
+    });
+}
 
 std::wstring ProgressTitle(int fileNumber, std::size_t listCount)
 {
@@ -71,6 +133,7 @@ std::optional<std::string> ScriptBytesFor(const std::wstring& filePath, EraseFil
 
 EraseOutcome EraseRun::Run(const FolderState& state)
 {
+    m_hung.Sweep(m_s.files);
     const ToolChoice tool = ChooseTool(m_s.files, m_s.ansiCodePage);
     switch (tool.kind) {
     case ToolChoice::Kind::System:
@@ -87,6 +150,14 @@ EraseOutcome EraseRun::Run(const FolderState& state)
     }
     const std::wstring folder = state.Dir();
     const std::wstring scriptPath = JoinPath(folder, kScriptName);
+    if (scriptPath.size() >= kCommandInterpreterMaxPath) {
+        (void)m_s.boxes.Show(std::wstring(kFolderTooLongText), box::kOk | box::kIconExclamation);
+        return EraseOutcome::FolderTooLong;
+    }
+    if (m_hung.Running(scriptPath)) {
+        (void)m_s.boxes.Show(std::wstring(kScriptStillRunningText), box::kOk | box::kIconExclamation);
+        return EraseOutcome::ScriptStillRunning;
+    }
     if (m_s.files.Exists(scriptPath)) {
         const std::optional<std::string> existing = m_s.files.ReadSmallFile(scriptPath, kMaxOwnScriptBytes);
         if (!existing || !IsOwnScript(*existing)) {
@@ -95,7 +166,8 @@ EraseOutcome EraseRun::Run(const FolderState& state)
         }
         // A script of ours left by an earlier run that did not finish: it is replaced below.
     }
-    if (m_s.boxes.Show(std::wstring(kWarningText), box::kOkCancel | box::kIconExclamation) == box::kAnswerCancel) {
+    // Only OK starts the irreversible run: a box that could not be shown answers 0.
+    if (m_s.boxes.Show(std::wstring(kWarningText), box::kOkCancel | box::kIconExclamation) != box::kAnswerOk) {
         return EraseOutcome::Cancelled;
     }
 
@@ -152,7 +224,10 @@ EraseRun::FileStep EraseRun::ProcessFile(const std::wstring& folder, const std::
     m_s.window.WaitTime(kPauseAfterLaunchSeconds);
     // cmd.exe reads a script line by line while it runs: it must have ended before the script is
     // replaced or deleted, or it would read the next file's text from the middle.
-    if (script && !script->WaitForEnd(kScriptEndTimeoutMs)) {
+    const std::uint32_t timeoutMs = ScriptEndTimeoutMs(m_s.files.FileSize(filePath));
+    if (script && !script->WaitForEnd(timeoutMs)) {
+        m_hungTimeoutMs = timeoutMs;
+        m_hung.Add(scriptPath, std::move(script));
         return FileStep::ToolHung;
     }
     return FileStep::Done;
@@ -174,13 +249,16 @@ EraseFileSystem::WriteResult EraseRun::WriteScript(const std::wstring& scriptPat
 
 EraseOutcome EraseRun::Finish(const std::wstring& scriptPath, EraseOutcome outcome)
 {
-    (void)m_s.files.RemoveFile(scriptPath);
+    // A hung tool's script stays while its process lives: HungScripts removes it later.
+    if (outcome != EraseOutcome::ToolHung) {
+        (void)m_s.files.RemoveFile(scriptPath);
+    }
     switch (outcome) {
     case EraseOutcome::ScriptNotWritable:
         (void)m_s.boxes.Show(std::wstring(kScriptNotWritableText), box::kOk | box::kIconExclamation);
         break;
     case EraseOutcome::ToolHung:
-        (void)m_s.boxes.Show(std::wstring(kToolHungText), box::kOk | box::kIconExclamation);
+        (void)m_s.boxes.Show(ToolHungText(m_hungTimeoutMs), box::kOk | box::kIconExclamation);
         break;
     default:
         if (m_s.boxes.Show(std::wstring(kCompletionText), box::kYesNo | box::kIconInformation) ==

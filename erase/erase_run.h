@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "erase/code_page.h"
 #include "erase/wait_time.h"
@@ -23,8 +25,11 @@ inline constexpr std::wstring_view kToolPerlBelowWindir = L"\\System32\\exiftool
 inline constexpr std::uint64_t kMinToolBytes = 4718592;  // 4.5 MiB
 
 inline constexpr float kPauseAfterLaunchSeconds = 0.3f;
-// A script's process that runs longer than this is taken for hung: the run stops there.
-inline constexpr std::uint32_t kScriptEndTimeoutMs = 60000;
+// A script's process that runs longer than its bound is taken for hung: the run stops there. The
+// tool rewrites the whole file, so the bound grows with the file: 60 s plus 1 s per MiB, the
+// pace of reading and writing a large video on a slow USB 2.0 stick or network share.
+inline constexpr std::uint32_t kScriptEndBaseMs = 60000;
+inline constexpr std::uint32_t kScriptEndMsPerMiB = 1000;
 // A folder where the script cannot be created is retried this long, in short pauses.
 inline constexpr float kScriptOpenRetrySeconds = 1.0f;
 inline constexpr float kScriptOpenRetryPauseSeconds = 0.05f;
@@ -44,8 +49,21 @@ inline constexpr std::wstring_view kForeignScriptText =
     L"请先将该文件移走或改名，然后再试。";
 inline constexpr std::wstring_view kScriptNotWritableText =
     L"无法在当前文件夹中创建脚本文件 ExifDel.bat（文件夹可能是只读的、受系统保护的或已不存在），清除已停止。";
-inline constexpr std::wstring_view kToolHungText =
-    L"ExifTool 在 60 秒内没有结束，清除已停止，其余文件没有处理。";
+// cmd.exe works with paths shorter than MAX_PATH only: it cannot take a longer folder as its
+// current directory, nor open a longer script path. A folder whose script path would reach it is
+// refused before the warning.
+inline constexpr std::size_t kCommandInterpreterMaxPath = 260;
+inline constexpr std::wstring_view kFolderTooLongText =
+    L"当前文件夹的路径太长，命令解释器（cmd.exe）无法在其中运行脚本 ExifDel.bat，本次没有清除任何文件。\r\n"
+    L"请把文件移到路径较短的文件夹中再试。";
+// The hung-tool box: prefix, the bound in seconds, suffix.
+inline constexpr std::wstring_view kToolHungPrefix = L"ExifTool 在 ";
+inline constexpr std::wstring_view kToolHungSuffix =
+    L" 秒内没有结束，清除已停止，其余文件没有处理。\r\n"
+    L"在它结束之前，本程序不会在此文件夹中再次清除。";
+inline constexpr std::wstring_view kScriptStillRunningText =
+    L"上次在此文件夹中启动的 ExifTool 仍在运行。为免打断它，本次没有清除任何文件。\r\n"
+    L"请等它结束后再试。";
 
 // The file system and environment as the run needs them.
 class EraseFileSystem {
@@ -77,6 +95,8 @@ public:
     // Processes the window's events until the process has ended or timeoutMs has passed;
     // true when it ended.
     [[nodiscard]] virtual bool WaitForEnd(std::uint32_t timeoutMs) = 0;
+    // Whether the process has ended, without waiting.
+    [[nodiscard]] virtual bool Ended() = 0;
 };
 
 class ScriptStarter {
@@ -112,6 +132,8 @@ struct EraseServices {
 enum class EraseOutcome {
     ToolMissing,
     ToolUnusable,
+    FolderTooLong,
+    ScriptStillRunning,
     ForeignScript,
     Cancelled,
     ScriptNotWritable,
@@ -121,6 +143,35 @@ enum class EraseOutcome {
 
 // "青禾净图  正在清除Exif中：i/count"
 [[nodiscard]] std::wstring ProgressTitle(int fileNumber, std::size_t listCount);
+
+// "ExifTool 在 N 秒内没有结束，..." for a bound of timeoutMs.
+[[nodiscard]] std::wstring ToolHungText(std::uint32_t timeoutMs);
+
+// Deletes the file if it holds a script this program writes; a user's file stays.
+void RemoveOwnScript(EraseFileSystem& files, const std::wstring& scriptPath);
+
+// How long a script's process may run on a file of that size (unknown: the base bound).
+[[nodiscard]] std::uint32_t ScriptEndTimeoutMs(std::optional<std::uint64_t> fileBytes);
+
+// The scripts whose process outlived its bound, kept by the window from run to run. While such a
+// process lives, its ExifDel.bat is neither rewritten nor deleted (cmd.exe would go on reading
+// the new text at its old offset) and no run starts in its folder; once it has ended, the
+// leftover script is removed.
+class HungScripts {
+public:
+    void Add(const std::wstring& scriptPath, std::unique_ptr<RunningScript> script);
+    // Forgets the ended processes and removes their scripts (only while they hold our own text).
+    void Sweep(EraseFileSystem& files);
+    // Removes every kept script that holds our own text, the processes' ends not waited for: the
+    // session is ending, and the system ends them too.
+    void RemoveAllScripts(EraseFileSystem& files);
+    [[nodiscard]] bool HasAny() const { return !m_scripts.empty(); }
+    // Whether a kept process of this script still runs.
+    [[nodiscard]] bool Running(const std::wstring& scriptPath);
+
+private:
+    std::vector<std::pair<std::wstring, std::unique_ptr<RunningScript>>> m_scripts;
+};
 
 // Whether the tool check passes.
 [[nodiscard]] bool ToolInstalled(EraseFileSystem& files);
@@ -132,7 +183,7 @@ enum class EraseOutcome {
 
 class EraseRun {
 public:
-    explicit EraseRun(const EraseServices& services) : m_s(services) {}
+    EraseRun(const EraseServices& services, HungScripts& hungScripts) : m_s(services), m_hung(hungScripts) {}
     // Runs over the first FileCount files of the listing; returns how it ended.
     EraseOutcome Run(const FolderState& state);
 
@@ -144,6 +195,8 @@ private:
     EraseOutcome Finish(const std::wstring& scriptPath, EraseOutcome outcome);
 
     EraseServices m_s;
+    HungScripts& m_hung;
+    std::uint32_t m_hungTimeoutMs = 0;
 };
 
 }  // namespace qh

@@ -1,5 +1,6 @@
 #include "erase/exif_script.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace qh {
@@ -62,6 +63,14 @@ std::wstring ScriptText(std::wstring_view filePath)
     text += kScriptLine3;
     text += kLineEnd;
     return text;
+}
+
+bool IsScriptName(std::wstring_view name)
+{
+    const auto fold = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    return name.size() == kScriptName.size() &&
+           std::equal(name.begin(), name.end(), kScriptName.begin(),
+                      [&fold](wchar_t a, wchar_t b) { return fold(a) == fold(b); });
 }
 
 bool IsOwnScript(std::string_view bytes)

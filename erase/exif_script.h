@@ -2,6 +2,7 @@
 // the command line that starts it.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,12 @@ inline constexpr std::wstring_view kLineEnd = L"\r\n";
 // The script's three lines for one file. The path is quoted so blanks, & ^ ( ) ! ' ; stay one
 // argument, and every % is doubled because a batch file expands %NAME% even inside quotes.
 [[nodiscard]] std::wstring ScriptText(std::wstring_view filePath);
+
+// Larger than any script this program writes (the path is at most 32,767 characters).
+inline constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
+
+// Whether a file name is the script's name (file names compare without regard to case).
+[[nodiscard]] bool IsScriptName(std::wstring_view name);
 
 // Whether bytes are a script this program writes: the three lines with one quoted path. Anything
 // else under the script's name belongs to the user and is neither overwritten nor deleted.

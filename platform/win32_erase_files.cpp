@@ -4,6 +4,7 @@
 
 #include "erase/exif_script.h"
 #include "erase/tool_place.h"
+#include "platform/win32_paths.h"
 #include "platform/win32_pump.h"
 #include "platform/win32_shell.h"
 
@@ -59,21 +60,7 @@ bool Win32EraseFileSystem::Exists(const std::wstring& path)
 
 std::optional<std::string> Win32EraseFileSystem::ReadSmallFile(const std::wstring& path, std::size_t maxBytes)
 {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
+    return qh::ReadSmallFile(path, maxBytes);
 }
 
 EraseFileSystem::WriteResult Win32EraseFileSystem::WriteWholeFile(const std::wstring& path, const std::string& bytes)
@@ -150,6 +137,11 @@ bool Win32RunningScript::WaitForEnd(std::uint32_t timeoutMs)
     return pump.WaitFor(m_process.Get(), timeoutMs);
 }
 
+bool Win32RunningScript::Ended()
+{
+    return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0;
+}
+
 std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstring& folder)
 {
     const std::optional<ScriptCommand> command = HiddenScriptCommand(folder, SystemDirectory());
@@ -177,21 +169,35 @@ std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstrin
 
 std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value)
 {
-    const std::wstring prefix = name + L"=";
+    // CreateProcessW wants the block sorted by name, without regard to case, in Unicode order.
+    // Entries such as "=C:=C:\" start with "=": their name runs to the second "=".
+    const auto nameLength = [](const wchar_t* entry, std::size_t length) {
+        const wchar_t* equals = length > 1 ? wcschr(entry + 1, L'=') : nullptr;
+        return equals ? static_cast<std::size_t>(equals - entry) : length;
+    };
     std::wstring result;
+    bool inserted = false;
+    const auto insert = [&] {
+        result += name + L"=" + value;
+        result.push_back(L'\0');
+        inserted = true;
+    };
     for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1) {
         const std::size_t length = wcslen(entry);
-        // Entries such as "=C:=C:\" start with "=": they are kept as they are.
-        if (length >= prefix.size() &&
-            ::CompareStringOrdinal(entry, static_cast<int>(prefix.size()), prefix.c_str(),
-                                   static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL) {
-            continue;
+        const int order = ::CompareStringOrdinal(entry, static_cast<int>(nameLength(entry, length)), name.c_str(),
+                                                 static_cast<int>(name.size()), TRUE);
+        if (order == CSTR_EQUAL) {
+            continue;  // replaced, whatever its case
+        }
+        if (!inserted && order == CSTR_GREATER_THAN) {
+            insert();
         }
         result.append(entry, length);
         result.push_back(L'\0');
     }
-    result += prefix + value;
-    result.push_back(L'\0');
+    if (!inserted) {
+        insert();
+    }
     result.push_back(L'\0');
     return result;
 }

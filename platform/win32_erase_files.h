@@ -24,6 +24,7 @@ class Win32RunningScript final : public RunningScript {
 public:
     explicit Win32RunningScript(UniqueHandle process) : m_process(std::move(process)) {}
     [[nodiscard]] bool WaitForEnd(std::uint32_t timeoutMs) override;
+    [[nodiscard]] bool Ended() override;
 
 private:
     UniqueHandle m_process;

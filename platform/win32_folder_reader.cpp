@@ -40,6 +40,11 @@ bool Win32FolderReader::Enumerate(const std::wstring& folder, const EntrySink& s
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+std::optional<std::string> Win32FolderReader::ReadSmallFile(const std::wstring& path, std::size_t maxBytes)
+{
+    return qh::ReadSmallFile(path, maxBytes);
+}
+
 bool Win32FolderReader::NameLess(const wchar_t* a, const wchar_t* b) const
 {
     return ::StrCmpLogicalW(a, b) < 0;

@@ -9,6 +9,7 @@ class Win32FolderReader final : public FolderReader {
 public:
     [[nodiscard]] bool Enumerate(const std::wstring& folder, const EntrySink& sink) override;
     [[nodiscard]] bool NameLess(const wchar_t* a, const wchar_t* b) const override;
+    [[nodiscard]] std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes) override;
 };
 
 // The search pattern for every entry of a folder: a final separator is added only when

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+#include "platform/win32_handles.h"
+
 namespace qh {
 
 std::wstring LongPathForm(const std::wstring& path)
@@ -24,6 +28,26 @@ std::wstring LongPathForm(const std::wstring& path)
         return L"\\\\?\\" + full;
     }
     return path;
+}
+
+std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes)
+{
+    UniqueFile file(::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+        return std::nullopt;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 bool IsExistingFolder(const std::wstring& path)

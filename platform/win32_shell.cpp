@@ -19,8 +19,10 @@ UniqueHandle StartProcess(const wchar_t* application, const std::wstring& comman
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(style);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE,
-                          environment ? CREATE_UNICODE_ENVIRONMENT : 0,
+    // A hidden console program gets no console window at all: the default terminal (Windows
+    // Terminal) ignores the hidden style and would show one.
+    const DWORD flags = (environment ? CREATE_UNICODE_ENVIRONMENT : 0) | (style == ShowStyle::Hidden ? CREATE_NO_WINDOW : 0);
+    if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, flags,
                           const_cast<wchar_t*>(environment), currentDirectory, &startup, &process)) {
         return UniqueHandle();
     }
@@ -28,9 +30,34 @@ UniqueHandle StartProcess(const wchar_t* application, const std::wstring& comman
     return UniqueHandle(process.hProcess);
 }
 
+std::wstring WindowsDirectoryProgram(const std::wstring& commandLine)
+{
+    const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
+    if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) {
+        return std::wstring();
+    }
+    // The system's own Windows folder: GetWindowsDirectoryW may name a per-user one.
+    wchar_t folder[MAX_PATH]{};
+    const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::wstring();
+    }
+    std::wstring path(folder, length);
+    if (path.back() != L'\\') {
+        path += L'\\';
+    }
+    return path + name;
+}
+
 bool Win32CommandStarter::Start(const std::wstring& commandLine, ShowStyle style)
 {
-    return static_cast<bool>(StartProcess(nullptr, commandLine, style));
+    // By bare name CreateProcessW would look in the program's own folder and the current one
+    // first: an explorer.exe lying beside the program in Downloads would run on every link.
+    const std::wstring application = WindowsDirectoryProgram(commandLine);
+    if (application.empty()) {
+        return false;
+    }
+    return static_cast<bool>(StartProcess(application.c_str(), commandLine, style));
 }
 
 }  // namespace qh

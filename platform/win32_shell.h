@@ -26,6 +26,11 @@ private:
                                         const wchar_t* environment = nullptr,
                                         const wchar_t* currentDirectory = nullptr);
 
+// The program that a command line names by bare name (as in "explorer.exe <address>"), as a full
+// path in the Windows directory; empty when the command names no such program.
+[[nodiscard]] std::wstring WindowsDirectoryProgram(const std::wstring& commandLine);
+
+// Starts the commands' programs from the Windows directory only.
 class Win32CommandStarter final : public CommandStarter {
 public:
     [[nodiscard]] bool Start(const std::wstring& commandLine, ShowStyle style) override;

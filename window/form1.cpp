@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "erase/exif_script.h"
 #include "folder/new_dir.h"
 #include "platform/win32_code_page.h"
 #include "platform/win32_dpi.h"
@@ -130,6 +131,14 @@ void Form1::SetTitle(const std::wstring& title)
 
 void Form1::SetEnabled(bool enabled)
 {
+    // The run disables the window for its scripts, and enables it again just before it deletes
+    // the last one: meanwhile the end of the session is held up with a reason.
+    m_scriptsRunning = !enabled;
+    if (enabled) {
+        ::ShutdownBlockReasonDestroy(m_hwnd);
+    } else {
+        ::ShutdownBlockReasonCreate(m_hwnd, std::wstring(kEndSessionBlockReason).c_str());
+    }
     ::EnableWindow(m_hwnd, enabled ? TRUE : FALSE);
 }
 
@@ -158,7 +167,7 @@ void Form1::RunErase()
     const Win32CodePage ansi(::GetACP());
     Win32Clock clock;
     const EraseServices services{files, scripts, *this, m_boxes, *m_starter, oem, ansi, clock};
-    EraseRun(services).Run(m_state);
+    EraseRun(services, m_hungScripts).Run(m_state);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -208,9 +217,17 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // taskbar all arrive as SC_CLOSE, which DefWindowProc turns into WM_CLOSE.
         OnClose();
         return 0;
-    case WM_DESTROY:
-        RevokeLDirDrop();  // while LDir still exists
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
         return 0;
+    case WM_DESTROY: {
+        RevokeLDirDrop();  // while LDir still exists
+        Win32EraseFileSystem files;
+        m_hungScripts.Sweep(files);  // the scripts of tools that have ended meanwhile
+        return 0;
+    }
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
         m_hwnd = nullptr;
@@ -299,20 +316,29 @@ void Form1::CreateTooltips()
     ::SendMessageW(m_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
-void Form1::ApplyLayout(int dpi)
+void Form1::ApplyLayout(int dpi, const RECT* suggested)
 {
     m_dpi = dpi;
     const int clientWidth = TwipsToPixels(kClientWidthTwips, dpi);
     const int clientHeight = TwipsToPixels(kClientHeightTwips, dpi);
     SIZE outer = WindowSizeForClient(clientWidth, clientHeight, kForm1Style, 0, dpi);
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested) {
+        // Position and size in one move: a move with the old size first could put the window
+        // back on the monitor it came from, and it would bounce between the two.
+        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // The frame the system really draws can differ from the computed one (a caption that wraps,
     // metrics of another DPI): correct by what the client area turned out to be.
     RECT client{};
     ::GetClientRect(m_hwnd, &client);
     if (client.right != clientWidth || client.bottom != clientHeight) {
-        outer.cx += clientWidth - client.right;
-        outer.cy += clientHeight - client.bottom;
+        RECT window{};
+        ::GetWindowRect(m_hwnd, &window);
+        outer.cx = window.right - window.left + clientWidth - client.right;
+        outer.cy = window.bottom - window.top + clientHeight - client.bottom;
         ::SetWindowPos(m_hwnd, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
@@ -335,11 +361,7 @@ void Form1::ApplyLayout(int dpi)
 
 void Form1::OnDpiChanged(int dpi, const RECT* suggested)
 {
-    if (suggested) {
-        ::SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ApplyLayout(dpi);
+    ApplyLayout(dpi, suggested);
 }
 
 LRESULT Form1::OnCtlColorStatic(HDC dc, HWND control)
@@ -360,7 +382,14 @@ void Form1::OnCommand(int id, int code)
 {
     switch (id) {
     case kCmdBrowse:
-        if (code == BN_CLICKED) {
+        if (code == BN_CLICKED && !m_browsing) {
+            // The dialog's own loop delivers a close request from another program: the window
+            // must outlive SHBrowseForFolderW, which is on the stack until the dialog returns.
+            m_browsing = true;
+            struct BrowsingFlag {
+                bool& flag;
+                ~BrowsingFlag() { flag = false; }
+            } browsing{m_browsing};
             Win32FolderDialog dialog;
             Win32MessageBoxes boxes(m_hwnd);
             CmdBrowseClick(dialog, boxes, m_hwnd, [this](const std::wstring& folder) { SetDir(folder); });
@@ -400,13 +429,35 @@ bool Form1::OnSetCursor(HWND over, int hitTest)
 
 void Form1::OnClose()
 {
-    if (m_eraseRunning) {
-        return;  // ending now would leave the script and a half-done run behind
+    if (m_eraseRunning || m_browsing) {
+        return;  // ending now would leave the script and a half-done run behind, or destroy the
+                 // browse dialog's owner under it
     }
     if (m_closeConfirmation.Confirm(m_boxes, *m_starter)) {
         // Ends the message loop, and with it the program.
         ::DestroyWindow(m_hwnd);
     }
+}
+
+bool Form1::OnQueryEndSession()
+{
+    // Ending now would leave the script in the user's folder and a file half done.
+    return !m_scriptsRunning;
+}
+
+void Form1::OnEndSession(bool ending)
+{
+    if (!ending || (!m_scriptsRunning && !m_hungScripts.HasAny())) {
+        return;
+    }
+    // The session ends anyway: the process may be ended as soon as this returns, and the run
+    // must not write another script meanwhile. A script being read only stops cmd.exe early.
+    Win32EraseFileSystem files;
+    if (m_scriptsRunning) {
+        RemoveOwnScript(files, JoinPath(m_state.Dir(), kScriptName));
+    }
+    m_hungScripts.RemoveAllScripts(files);
+    ::ExitProcess(0);
 }
 
 int Form1::RunMessageLoop(HWND dialogWindow)

@@ -69,9 +69,13 @@ private:
     void OnDpiChanged(int dpi, const RECT* suggested);
     [[nodiscard]] bool OnSetCursor(HWND over, int hitTest);
     void OnClose();
+    [[nodiscard]] bool OnQueryEndSession();
+    void OnEndSession(bool ending);
     void RunErase();
 
-    void ApplyLayout(int dpi);
+    // Sizes the window for the DPI (moved to the suggested rectangle, if any) and lays out the
+    // controls.
+    void ApplyLayout(int dpi, const RECT* suggested = nullptr);
     void CreateTooltips();
     void RegisterLDirDrop();
     void RevokeLDirDrop();
@@ -98,6 +102,9 @@ private:
     CommandStarter* m_starter = &m_win32Starter;
     CloseConfirmation m_closeConfirmation;
     bool m_eraseRunning = false;
+    bool m_browsing = false;  // while the browse dialog is open
+    bool m_scriptsRunning = false;  // from the run's first script to its clean-up
+    HungScripts m_hungScripts;  // outlive a run: no new run in their folder until they end
     Win32Beeper m_systemBeeper;
     Beeper& m_beeper;
     Win32FolderProbe m_folderProbe;
@@ -105,6 +112,9 @@ private:
     std::optional<ScopedOleInitialize> m_ole;  // before the drop target, which it outlives
     Microsoft::WRL::ComPtr<PathDropTarget> m_ldirDrop;
 };
+
+// Shown by the system when the session is to end during an erase run.
+inline constexpr std::wstring_view kEndSessionBlockReason = L"正在清除照片的Exif信息，请等清除完成后再注销或关机。";
 
 // Window style of the fixed-size main window: caption, system menu and minimize, no sizing.
 inline constexpr DWORD kForm1Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;

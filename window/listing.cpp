@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "erase/exif_script.h"
+
 namespace qh {
 
 bool IsListedEntry(std::uint32_t attributes)
@@ -51,6 +53,21 @@ bool QuickLogicalLess(const wchar_t* a, const wchar_t* b)
     return *a == 0 && *b != 0;
 }
 
+namespace {
+
+// Only a file of the script's name is read, so the listing stays as fast as before. A user's own
+// ExifDel.bat stays listed.
+bool IsLeftoverScript(FolderReader& reader, const std::wstring& folder, std::wstring_view name)
+{
+    if (!IsScriptName(name)) {
+        return false;
+    }
+    const std::optional<std::string> bytes = reader.ReadSmallFile(JoinPath(folder, name), kMaxOwnScriptBytes);
+    return bytes && IsOwnScript(*bytes);
+}
+
+}  // namespace
+
 const wchar_t* FileList::NamePool::Add(std::wstring_view name)
 {
     constexpr std::size_t kBlockChars = 32 * 1024;
@@ -73,8 +90,9 @@ void FileList::Reload(FolderReader& reader, const std::wstring& folder)
     // The old names go before the new ones are read: a refresh never holds two listings.
     m_items = {};
     m_names = {};
-    const bool listed = reader.Enumerate(folder, [this](std::wstring_view name, std::uint32_t attributes) {
-        if (IsListedEntry(attributes)) {
+    const bool listed = reader.Enumerate(folder, [this, &reader, &folder](std::wstring_view name,
+                                                                          std::uint32_t attributes) {
+        if (IsListedEntry(attributes) && !IsLeftoverScript(reader, folder, name)) {
             m_items.push_back(m_names.Add(name));
         }
     });
@@ -91,7 +109,9 @@ void FileList::Reload(FolderReader& reader, const std::wstring& folder)
     if (std::adjacent_find(m_items.begin(), m_items.end(), [&realLess](const wchar_t* a, const wchar_t* b) {
             return realLess(b, a);
         }) != m_items.end()) {
-        std::sort(m_items.begin(), m_items.end(), realLess);
+        // The shell's collation is not documented as a strict weak order, and std::sort may run
+        // past the ends with one that is not: a merge sort stays in bounds whatever it answers.
+        std::stable_sort(m_items.begin(), m_items.end(), realLess);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     [[nodiscard]] virtual bool Enumerate(const std::wstring& folder, const EntrySink& sink) = 0;
     // The collation of the list, as the shell sorts names. Both texts are NUL-terminated.
     [[nodiscard]] virtual bool NameLess(const wchar_t* a, const wchar_t* b) const = 0;
+    // The whole file if it holds at most maxBytes; nullopt when missing, unreadable or larger.
+    [[nodiscard]] virtual std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes) = 0;
 };
 
 // A cheap stand-in for the shell's collation (case-insensitive, digit runs by value) that agrees
@@ -39,7 +42,8 @@ public:
 // collation, so it only has to be a strict weak order, not exact.
 [[nodiscard]] bool QuickLogicalLess(const wchar_t* a, const wchar_t* b);
 
-// Normal, archive and read-only files are listed; folders, hidden and system files are not.
+// Normal, archive and read-only files are listed; folders, hidden and system files are not. The
+// erase run's own ExifDel.bat, left by a run that was cut off, is not listed either.
 [[nodiscard]] bool IsListedEntry(std::uint32_t attributes);
 
 // File1: the folder it shows and the names of that folder's listed files, sorted. The names sit

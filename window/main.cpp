@@ -15,7 +15,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     if (!form.Create(instance)) {
         return 1;
     }
-    ::ShowWindow(form.Hwnd(), showCommand);
+    // The window has a fixed size: a shortcut set to "maximized" shows it normally. Windows takes
+    // the first ShowWindow's command from the start-up information whatever is passed, so a
+    // window that came up maximized anyway is restored at once.
+    const bool maximize = showCommand == SW_SHOWMAXIMIZED || showCommand == SW_MAXIMIZE;
+    ::ShowWindow(form.Hwnd(), maximize ? SW_SHOWNORMAL : showCommand);
+    if (::IsZoomed(form.Hwnd())) {
+        ::ShowWindow(form.Hwnd(), SW_RESTORE);
+    }
     ::UpdateWindow(form.Hwnd());
     return qh::Form1::RunMessageLoop(form.Hwnd());
 }

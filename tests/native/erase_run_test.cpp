@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "erase/exif_script.h"
@@ -112,18 +113,28 @@ private:
     Log& m_log;
 };
 
+// A script's process: it ends durationMs after its start, or never when that is empty.
+struct FakeProcess {
+    std::optional<std::uint32_t> durationMs;
+    bool ended = false;
+};
+
 class FakeScript final : public RunningScript {
 public:
-    FakeScript(Log& log, bool ends) : m_log(log), m_ends(ends) {}
+    FakeScript(Log& log, std::shared_ptr<FakeProcess> process) : m_log(log), m_process(std::move(process)) {}
     bool WaitForEnd(std::uint32_t timeoutMs) override
     {
-        m_log.push_back(m_ends ? "ended" : "still running after " + std::to_string(timeoutMs) + " ms");
-        return m_ends;
+        if (m_process->durationMs && *m_process->durationMs <= timeoutMs) {
+            m_process->ended = true;
+        }
+        m_log.push_back(m_process->ended ? "ended" : "still running after " + std::to_string(timeoutMs) + " ms");
+        return m_process->ended;
     }
+    bool Ended() override { return m_process->ended; }
 
 private:
     Log& m_log;
-    bool m_ends;
+    std::shared_ptr<FakeProcess> m_process;
 };
 
 // Starts "processes" that read the script as it is at their start.
@@ -131,8 +142,9 @@ class FakeStarter final : public ScriptStarter {
 public:
     FakeStarter(Log& log, FakeFiles& files) : m_log(log), m_files(files) {}
     std::vector<std::string> scriptsRead;
+    std::vector<std::shared_ptr<FakeProcess>> processes;
     int failStarts = 0;
-    bool hangs = false;
+    std::optional<std::uint32_t> processMs = 2000;  // empty: the tool hangs
 
     std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) override
     {
@@ -144,7 +156,8 @@ public:
         const auto script = m_files.files.find(JoinPath(folder, kScriptName));
         scriptsRead.push_back(script == m_files.files.end() ? "" : script->second);
         m_log.push_back("start in " + Narrow(folder));
-        return std::make_unique<FakeScript>(m_log, !hangs);
+        processes.push_back(std::make_shared<FakeProcess>(FakeProcess{processMs}));
+        return std::make_unique<FakeScript>(m_log, processes.back());
     }
     void PutFirstOnPath(const std::wstring& toolFolder) override { m_log.push_back("path first " + Narrow(toolFolder)); }
 
@@ -232,6 +245,7 @@ public:
         return true;
     }
     bool NameLess(const wchar_t* a, const wchar_t* b) const override { return std::wcscmp(a, b) < 0; }
+    std::optional<std::string> ReadSmallFile(const std::wstring&, std::size_t) override { return std::nullopt; }
 };
 
 class NullView final : public ListingView {
@@ -264,7 +278,7 @@ protected:
         state.SetDir(folder);
     }
 
-    EraseOutcome Run() { return EraseRun(services).Run(state); }
+    EraseOutcome Run() { return EraseRun(services, hung).Run(state); }
 
     std::vector<std::wstring> BoxTexts() const
     {
@@ -298,10 +312,29 @@ protected:
     test::FakeCodePage oem = test::Fake936();
     test::FakeCodePage ansi = test::Fake936();
     EraseServices services{files, starter, window, boxes, commands, oem, ansi, clock};
+    HungScripts hung;
     FakeReader reader;
     NullView view;
     FolderState state{reader, view};
 };
+
+TEST_F(EraseRunTest, AFolderTooLongForCmdIsRefusedBeforeTheWarning)
+{
+    // "D:\" and a name: the script path is the folder, "\ExifDel.bat" (12 characters).
+    const std::wstring longest = L"D:\\" + std::wstring(259 - 12 - 3, L'x');
+    List(longest + L"y", 3);
+    EXPECT_EQ(Run(), EraseOutcome::FolderTooLong);
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_EQ(BoxTexts()[0], L"当前文件夹的路径太长，命令解释器（cmd.exe）无法在其中运行脚本 ExifDel.bat，本次没有清除任何文件。\r\n"
+                             L"请把文件移到路径较短的文件夹中再试。");
+    EXPECT_EQ(boxes.shown[0].second, 0x30u);
+    ExpectUntouched();
+
+    state.SetDir(longest);  // a script path of 259 characters still works
+    boxes.shown.clear();
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead.size(), 3u);
+}
 
 TEST_F(EraseRunTest, ToolCheckNeedsTheBigProgramOrTheLauncherWithItsPerl)
 {
@@ -421,16 +454,20 @@ TEST_F(EraseRunTest, NoWindirMeansNoTool)
     ExpectUntouched();
 }
 
-TEST_F(EraseRunTest, CancelAtTheWarningWritesAndStartsNothing)
+TEST_F(EraseRunTest, OnlyOkAtTheWarningStartsTheRun)
 {
     List(L"D:\\Photos", 3);
-    boxes.answers = {box::kAnswerCancel};
-    EXPECT_EQ(Run(), EraseOutcome::Cancelled);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].first, L"抹除后将无法恢复！");
-    EXPECT_EQ(boxes.shown[0].second, 0x31u);  // OK/Cancel, exclamation icon
-    ExpectUntouched();
-    EXPECT_TRUE(commands.started.empty());
+    // Cancel, and 0: the answer of a box that could not be shown.
+    for (const int answer : {box::kAnswerCancel, 0}) {
+        boxes.shown.clear();
+        boxes.answers = {answer};
+        EXPECT_EQ(Run(), EraseOutcome::Cancelled) << answer;
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].first, L"抹除后将无法恢复！");
+        EXPECT_EQ(boxes.shown[0].second, 0x31u);  // OK/Cancel, exclamation icon
+        ExpectUntouched();
+        EXPECT_TRUE(commands.started.empty());
+    }
 }
 
 TEST_F(EraseRunTest, ThreeFilesEachGetAScriptThatEndsBeforeTheNextIsWritten)
@@ -610,18 +647,60 @@ TEST_F(EraseRunTest, AScriptThatCannotBeStartedIsPassedOver)
     EXPECT_EQ(window.waits.size(), 2u);
 }
 
-TEST_F(EraseRunTest, AHungToolStopsTheRunWithAMessage)
+TEST_F(EraseRunTest, AHungToolStopsTheRunAndItsScriptStaysWhileItRuns)
 {
     List(L"D:\\Photos", 3);
-    starter.hangs = true;
+    starter.processMs.reset();
     EXPECT_EQ(Run(), EraseOutcome::ToolHung);
     EXPECT_EQ(starter.scriptsRead.size(), 1u) << "the script is not replaced under a running process";
     EXPECT_EQ(std::count(log.begin(), log.end(), "still running after 60000 ms"), 1);
+    EXPECT_TRUE(files.Exists(L"D:\\Photos\\ExifDel.bat")) << "nor deleted";
     ASSERT_EQ(BoxTexts().size(), 2u);
-    EXPECT_EQ(BoxTexts()[1], std::wstring(kToolHungText));
+    EXPECT_EQ(BoxTexts()[1], L"ExifTool 在 60 秒内没有结束，清除已停止，其余文件没有处理。\r\n"
+                             L"在它结束之前，本程序不会在此文件夹中再次清除。");
     EXPECT_TRUE(window.enabled);
     EXPECT_EQ(window.title, L"青禾净图");
     EXPECT_TRUE(commands.started.empty());
+
+    // A second run in that folder, however its name is written, writes and starts nothing.
+    for (const wchar_t* folder : {L"D:\\Photos", L"d:\\photos\\"}) {
+        state.SetDir(folder);
+        log.clear();
+        boxes.shown.clear();
+        window.titles.clear();
+        const int opens = files.opens;
+        EXPECT_EQ(Run(), EraseOutcome::ScriptStillRunning);
+        ASSERT_EQ(BoxTexts().size(), 1u);
+        EXPECT_EQ(BoxTexts()[0], L"上次在此文件夹中启动的 ExifTool 仍在运行。为免打断它，本次没有清除任何文件。\r\n"
+                                 L"请等它结束后再试。");
+        EXPECT_EQ(files.opens, opens);
+        EXPECT_EQ(log, (Log{"box"}));
+    }
+    EXPECT_EQ(starter.scriptsRead.size(), 1u);
+
+    // Once the tool has ended, its leftover script goes and the folder can be erased again.
+    starter.processes[0]->ended = true;
+    starter.processMs = 2000;
+    boxes.shown.clear();
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(log.at(1), "remove D:\\Photos\\ExifDel.bat") << "removed before the run";
+    EXPECT_EQ(starter.scriptsRead.size(), 4u);
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+}
+
+TEST_F(EraseRunTest, ALargeFileGetsTimeToBeRewritten)
+{
+    // A slow tool: ten minutes per file. A 3 GiB video gets 60 s + 3072 s; a small photo 61 s.
+    List(L"D:\\Photos", 2);
+    files.sizes[L"D:\\Photos\\p01.jpg"] = 3ull << 30;
+    files.sizes[L"D:\\Photos\\p02.jpg"] = 1000;
+    starter.processMs = 600000;
+    EXPECT_EQ(Run(), EraseOutcome::ToolHung);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "ended"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "still running after 61000 ms"), 1);
+    EXPECT_EQ(BoxTexts().back().substr(0, 16), L"ExifTool 在 61 秒内");
+    EXPECT_EQ(ScriptEndTimeoutMs(3ull << 30), 60000u + 3072u * 1000u);
+    EXPECT_EQ(ScriptEndTimeoutMs(std::uint64_t{1} << 62), 0xFFFFFFFEu);
 }
 
 TEST_F(EraseRunTest, ProgressTitleIsPlainDecimal)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <map>
 
@@ -26,9 +27,22 @@ public:
         }
         return true;
     }
+    std::map<std::wstring, std::string> contents;  // full path -> bytes, for the files that are read
+    std::vector<std::wstring> reads;
+    std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t maxBytes) override
+    {
+        reads.push_back(path);
+        const auto it = contents.find(path);
+        return it == contents.end() || it->second.size() > maxBytes ? std::nullopt
+                                                                    : std::optional<std::string>(it->second);
+    }
     bool reversed = false;
+    bool firstLetterOrEqual = false;  // a collation that is no strict weak order
     bool NameLess(const wchar_t* a, const wchar_t* b) const override
     {
+        if (firstLetterOrEqual) {
+            return a[0] <= b[0];
+        }
         return reversed ? std::wcscmp(b, a) < 0 : std::wcscmp(a, b) < 0;
     }
 
@@ -173,6 +187,50 @@ TEST_F(ListingTest, TheReadersCollationDecidesTheOrder)
     reader.reversed = true;
     state.SetDir(L"D:\\order");
     EXPECT_EQ(ItemsOf(state.File1()), (std::vector<std::wstring>{L"b", L"a2", L"a10", L"C"}));
+}
+
+TEST_F(ListingTest, ACollationThatIsNoStrictOrderStillListsEveryNameOnce)
+{
+    reader.AddFiles(L"D:\\same", 300);
+    reader.firstLetterOrEqual = true;
+    state.SetDir(L"D:\\same");
+    std::vector<std::wstring> items = ItemsOf(state.File1());
+    std::sort(items.begin(), items.end());
+    std::vector<std::wstring> names;
+    for (const auto& [name, attributes] : reader.folders[L"D:\\same"]) {
+        names.push_back(name);
+    }
+    EXPECT_EQ(items, names);
+}
+
+TEST_F(ListingTest, OnlyOurOwnLeftoverScriptIsLeftOut)
+{
+    // A run that was cut off left its script: it takes none of the ten places.
+    const std::string ours = "@Echo off\r\nExifTool -overwrite_original -all= \"D:\\left\\f000003.jpg\"\r\nexit\r\n";
+    reader.AddFiles(L"D:\\left", 12);
+    reader.folders[L"D:\\left"].emplace_back(L"exifDEL.BAT", 0x20);
+    reader.folders[L"D:\\left"].emplace_back(L"ExifDel.bat.jpg", 0x20);
+    reader.contents[L"D:\\left\\exifDEL.BAT"] = ours;
+    reader.contents[L"D:\\left\\ExifDel.bat.jpg"] = ours;
+    state.SetDir(L"D:\\left");
+    ExpectState(10, 13, true);
+    EXPECT_EQ(state.File1().Item(0), L"ExifDel.bat.jpg");
+    EXPECT_EQ(state.File1().Item(1), L"f000000.jpg");
+    EXPECT_EQ(reader.reads, std::vector<std::wstring>{L"D:\\left\\exifDEL.BAT"}) << "only the script's name is read";
+
+    // A user's file of that name, or one that cannot be read, is the user's: listed as before.
+    for (const std::optional<std::string> theirs : {std::optional<std::string>("@echo off\r\ncopy *.jpg E:\\\r\n"),
+                                                    std::optional<std::string>(ours + "pause\r\n"),
+                                                    std::optional<std::string>()}) {
+        if (theirs) {
+            reader.contents[L"D:\\left\\exifDEL.BAT"] = *theirs;
+        } else {
+            reader.contents.erase(L"D:\\left\\exifDEL.BAT");
+        }
+        state.SetDir(L"D:\\left");
+        ExpectState(10, 14, true);
+        EXPECT_EQ(state.File1().Item(1), L"exifDEL.BAT");
+    }
 }
 
 TEST(QuickLogicalLess, OrdersLikeExplorerOnOrdinaryNames)

@@ -338,6 +338,22 @@ TEST_F(BrowseTest, AltBOpensTheDialogForFileSystemFoldersAndCancelKeepsTheCurren
     EXPECT_EQ(Caption(kLFiles), L"文件数：1");
 }
 
+TEST_F(BrowseTest, ACloseRequestWhileTheDialogIsOpenIsIgnored)
+{
+    // As taskkill without /f sends it: it reaches the window through the dialog's own loop.
+    HWND main = form.Hwnd();
+    const auto closeMeanwhile = [main](HWND) {
+        DWORD_PTR result = 0;
+        const bool answered = ::SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+        return answered && ::IsWindow(main);
+    };
+    const BrowseVisit visit = Browse([this] { ClickBrowse(); }, closeMeanwhile, Answer::Cancel);
+    ASSERT_TRUE(visit.opened);
+    EXPECT_TRUE(visit.navigated) << "the close request asked or destroyed the window under the dialog";
+    EXPECT_TRUE(visit.closed);
+    EXPECT_TRUE(::IsWindow(main));
+}
+
 TEST_F(BrowseTest, OpensOnAThreadThatAlreadyHasAnApartment)
 {
     // The window's thread is in OLE's apartment already (the drop target needs it, and the test

@@ -1,0 +1,375 @@
+// The real program in the situations a careful user meets on Windows: a run cut off by a kill or
+// by the end of the session, a folder too long for cmd.exe, an explorer.exe lying beside the
+// program. The program starts in C:\ and has no command line, so its photos go into C:\.
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "box_driver.h"
+#include "erase/erase_run.h"
+#include "erase/exif_script.h"
+#include "platform/win32_handles.h"
+#include "test_folder.h"
+#include "unix_tools.h"
+#include "window/form1.h"
+#include "window/layout.h"
+
+namespace qh {
+namespace {
+
+constexpr DWORD kRunBoundMs = 90000;
+const std::wstring kRootScript = L"C:\\ExifDel.bat";
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    wchar_t buffer[512]{};
+    ::GetWindowTextW(hwnd, buffer, 512);
+    return buffer;
+}
+
+bool Erased(const std::wstring& path)
+{
+    const auto tags = test::ReadTags(path);
+    return tags && tags->count("File:FileType") && test::PhotoTagsIn(*tags).empty();
+}
+
+// The processes started by processId, and by those, and so on.
+std::vector<DWORD> Descendants(DWORD processId)
+{
+    std::vector<std::pair<DWORD, DWORD>> all;  // id, parent
+    UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+        all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    }
+    std::vector<DWORD> found;
+    std::vector<DWORD> parents{processId};
+    while (!parents.empty()) {
+        const DWORD parent = parents.back();
+        parents.pop_back();
+        for (const auto& [id, itsParent] : all) {
+            if (itsParent == parent && id != processId) {
+                found.push_back(id);
+                parents.push_back(id);
+            }
+        }
+    }
+    return found;
+}
+
+bool ChildrenRunning(DWORD processId)
+{
+    return !Descendants(processId).empty();
+}
+
+// The real program, started as a user starts it; ended (if still running) with the test.
+class Program {
+public:
+    explicit Program(const std::wstring& exe, const std::wstring& currentDirectory = L"C:\\", int show = -1)
+    {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (show >= 0) {  // as a shortcut's "Run" setting arrives
+            startup.dwFlags = STARTF_USESHOWWINDOW;
+            startup.wShowWindow = static_cast<WORD>(show);
+        }
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             currentDirectory.c_str(), &startup, &info)) {
+            ::CloseHandle(info.hThread);
+            m_process.Reset(info.hProcess);
+            m_id = info.dwProcessId;
+        }
+    }
+    ~Program() { Kill(); }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    [[nodiscard]] HANDLE Handle() const { return m_process.Get(); }
+    [[nodiscard]] DWORD Id() const { return m_id; }
+    [[nodiscard]] bool Ended(DWORD timeoutMs) const
+    {
+        return ::WaitForSingleObject(m_process.Get(), timeoutMs) == WAIT_OBJECT_0;
+    }
+    void Kill() const
+    {
+        if (m_process && !Ended(0)) {
+            ::TerminateProcess(m_process.Get(), 1);
+            (void)Ended(10000);
+        }
+    }
+    // As a power cut: the program, its cmd.exe and the tool end at once.
+    // Returns whether all of them have ended.
+    [[nodiscard]] bool KillWithItsProcesses() const
+    {
+        Kill();
+        // A cmd.exe may start the tool meanwhile: again until nothing is left.
+        return test::WaitUntil(
+            [this] {
+                const std::vector<DWORD> started = Descendants(m_id);
+                for (const DWORD id : started) {
+                    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, id)) {
+                        ::TerminateProcess(process, 1);
+                        ::WaitForSingleObject(process, 5000);
+                        ::CloseHandle(process);
+                    }
+                }
+                return started.empty();
+            },
+            20000);
+    }
+
+    // The shown main window, once it has listed its folder.
+    [[nodiscard]] HWND WaitForWindow() const
+    {
+        struct Search {
+            DWORD id;
+            HWND found;
+        } search{m_id, nullptr};
+        test::WaitUntil(
+            [&search] {
+                ::EnumWindows(
+                    [](HWND hwnd, LPARAM param) -> BOOL {
+                        auto* s = reinterpret_cast<Search*>(param);
+                        DWORD owner = 0;
+                        ::GetWindowThreadProcessId(hwnd, &owner);
+                        wchar_t className[64]{};
+                        ::GetClassNameW(hwnd, className, 64);
+                        if (owner == s->id && ::IsWindowVisible(hwnd) && std::wstring(className) == Form1::kClassName) {
+                            s->found = hwnd;
+                            return FALSE;
+                        }
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&search));
+                return search.found != nullptr;
+            },
+            30000);
+        return search.found;
+    }
+
+private:
+    UniqueHandle m_process;
+    DWORD m_id = 0;
+};
+
+std::wstring ProgramExe()
+{
+    return test::WindowsPathOf(QH_PROGRAM_EXE).value_or(L"");
+}
+
+// Twelve tagged photos in C:\ (which must hold no other file), removed with the test.
+class RootPhotos : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::DeleteFileW(kRootScript.c_str());
+        ASSERT_TRUE(test::MakeTaggedPhoto(m_master.Path() + L"\\master.jpg"));
+        for (int i = 1; i <= 12; ++i) {
+            wchar_t name[32];
+            swprintf(name, 32, L"C:\\qh-hard-%02d.jpg", i);
+            photos.push_back(name);
+            ASSERT_TRUE(::CopyFileW((m_master.Path() + L"\\master.jpg").c_str(), name, FALSE));
+        }
+    }
+    void TearDown() override
+    {
+        for (const auto& path : photos) {
+            ::DeleteFileW(path.c_str());
+        }
+        ::DeleteFileW(kRootScript.c_str());
+    }
+
+    // Clicks the erase button and waits until the run shows its progress.
+    static void StartRun(HWND main)
+    {
+        ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+        ASSERT_TRUE(test::WaitUntil(
+            [main] { return TextOf(main).find(L"正在清除Exif中：2/12") != std::wstring::npos && Exists(kRootScript); },
+            kRunBoundMs));
+    }
+
+    std::vector<std::wstring> photos;
+
+private:
+    test::TestFolder m_master{L"hardening-master"};
+};
+
+TEST_F(RootPhotos, AfterAKillMidRunTheNextRunErasesTheFirstTenPhotos)
+{
+    {
+        Program first(ProgramExe());
+        const HWND main = first.WaitForWindow();
+        ASSERT_NE(main, nullptr);
+        test::BoxAnswerer answerer(main, {IDOK});
+        StartRun(main);
+        ASSERT_TRUE(first.KillWithItsProcesses());
+        answerer.Stop();
+    }
+    // The killed run's script stays; it sorts before the photos.
+    ASSERT_TRUE(Exists(kRootScript));
+    ASSERT_TRUE(IsOwnScript(test::ReadAll(kRootScript)));
+    const std::string eleventh = test::ReadAll(photos[10]);
+
+    Program second(ProgramExe());
+    const HWND main = second.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：10"; }, 10000));
+    test::BoxAnswerer answerer(main, {IDOK, IDNO});
+    ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+    ASSERT_TRUE(answerer.WaitForAnswers(kRunBoundMs));
+    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(main) == L"青禾净图" && ::IsWindowEnabled(main); }, 10000));
+    const std::vector<test::SeenBox> boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
+
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_TRUE(Erased(photos[i])) << test::Utf8(photos[i]);
+    }
+    EXPECT_TRUE(test::ReadAll(photos[10]) == eleventh);
+    EXPECT_FALSE(Erased(photos[11]));
+    EXPECT_FALSE(Exists(kRootScript));
+}
+
+TEST_F(RootPhotos, TheSessionWaitsForARunAndAnEndAnywayLeavesNoScript)
+{
+    Program program(ProgramExe());
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "an idle window lets the session end";
+
+    test::BoxAnswerer answerer(main, {IDOK});
+    StartRun(main);
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(FALSE)) << "a run holds the session up";
+
+    // The session ends anyway: the program removes its script and ends.
+    ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    ASSERT_TRUE(program.Ended(10000));
+    answerer.Stop();
+    ASSERT_TRUE(test::WaitUntil([&program] { return !ChildrenRunning(program.Id()); }, kRunBoundMs));
+    EXPECT_FALSE(Exists(kRootScript));
+    EXPECT_FALSE(Erased(photos[11]));
+}
+
+TEST(ProgramBesideExplorer, AnExplorerBesideTheProgramIsNeverStarted)
+{
+    // Both in one folder, as in Downloads, which is also the current folder.
+    test::TestFolder downloads(L"hardening-downloads");
+    const std::wstring exe = downloads.Path() + L"\\QingHeJingTu.exe";
+    const std::wstring log = downloads.Path() + L"\\explorer-calls.log";
+    ASSERT_TRUE(::CopyFileW(ProgramExe().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(test::WindowsPathOf(QH_SPY_EXE).value_or(L"").c_str(),
+                            (downloads.Path() + L"\\explorer.exe").c_str(), FALSE));
+    ::SetEnvironmentVariableW(L"QH_SPY_LOG", log.c_str());
+
+    Program program(exe, downloads.Path());
+    const HWND main = program.WaitForWindow();
+    ::SetEnvironmentVariableW(L"QH_SPY_LOG", nullptr);
+    ASSERT_NE(main, nullptr);
+    // A link click, then a confirmed close: each starts "explorer.exe <address>".
+    const HWND home = ::GetDlgItem(main, kLHome);
+    ::PostMessageW(home, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    ::PostMessageW(home, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    test::BoxAnswerer answerer(main, {IDOK});
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program.Ended(20000));
+    EXPECT_EQ(answerer.Stop().size(), 1u);
+    // What the program started has ended: a stand-in would have noted its call at once.
+    ASSERT_TRUE(test::WaitUntil([&program] { return !ChildrenRunning(program.Id()); }, 30000));
+    EXPECT_FALSE(Exists(log)) << test::ReadAll(log);
+}
+
+TEST(ProgramStart, AShortcutSetToMaximizedShowsTheFixedWindowNormally)
+{
+    Program program(ProgramExe(), L"C:\\", SW_SHOWMAXIMIZED);
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(::IsZoomed(main));
+    RECT client{};
+    ::GetClientRect(main, &client);
+    EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, 96));
+    EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, 96));
+}
+
+// The browse dialog's tree, seen from another process: handles only, no texts.
+HTREEITEM TreeItem(HWND tree, WPARAM which, HTREEITEM from = nullptr)
+{
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, which, reinterpret_cast<LPARAM>(from)));
+}
+
+HWND FindBrowseTree(HWND owner)
+{
+    const HWND dialog = test::FindOwnedBox(owner);
+    return dialog ? ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr) : nullptr;
+}
+
+TEST(LongFolder, AFolderTooLongForCmdIsRefusedBeforeTheWarningAndNothingIsWritten)
+{
+    // A chain of single folders on E:, the browse dialog's start: 250 characters in all, so the
+    // script path (with the dialog's final separator) would take 262.
+    const std::vector<std::wstring> parts = {std::wstring(80, L'a'), std::wstring(80, L'b'), std::wstring(85, L'c')};
+    std::wstring folder = L"E:";
+    for (const auto& part : parts) {
+        folder += L"\\" + part;
+        ::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    }
+    ASSERT_EQ(folder.size(), 250u);
+    struct Cleanup {
+        ~Cleanup() { test::RemoveTree(L"\\\\?\\E:\\" + std::wstring(80, L'a')); }
+    } cleanup;
+    test::TestFolder master(L"hardening-long");
+    const std::wstring photo = L"\\\\?\\" + folder + L"\\photo.jpg";
+    ASSERT_TRUE(test::MakeTaggedPhoto(master.Path() + L"\\photo.jpg"));
+    ASSERT_TRUE(::CopyFileW((master.Path() + L"\\photo.jpg").c_str(), photo.c_str(), FALSE));
+    const std::string before = test::ReadAll(photo);
+    ASSERT_FALSE(before.empty());
+
+    Program program(ProgramExe());
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    ::PostMessageW(::GetDlgItem(main, kCmdBrowse), BM_CLICK, 0, 0);
+    HWND tree = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (tree = FindBrowseTree(main)) && TreeItem(tree, TVGN_CARET); }, 20000));
+    // Down the chain from the preselected E:\ as a user does: Right expands, then the only child.
+    for (std::size_t depth = 0; depth < parts.size(); ++depth) {
+        const HTREEITEM parent = TreeItem(tree, TVGN_CARET);
+        ::PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+        HTREEITEM child = nullptr;
+        ASSERT_TRUE(test::WaitUntil([&] { return (child = TreeItem(tree, TVGN_CHILD, parent)) != nullptr; }, 10000));
+        ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+    }
+    ::PostMessageW(::GetDlgItem(::GetParent(tree), IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：1"; }, 10000));
+    ASSERT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kCmdDo))) << "the folder is listed";
+
+    test::BoxAnswerer answerer(main, {IDOK});
+    ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+    ASSERT_TRUE(answerer.WaitForAnswers(20000));
+    ASSERT_TRUE(test::WaitUntil([main] { return ::IsWindowEnabled(main) && !test::FindOwnedBox(main); }, 10000));
+    const std::vector<test::SeenBox> boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 1u) << "no warning";
+    EXPECT_EQ(boxes[0].title, L"消息");
+    EXPECT_EQ(boxes[0].text, L"当前文件夹的路径太长，命令解释器（cmd.exe）无法在其中运行脚本 ExifDel.bat，本次没有清除任何文件。\r\n"
+                             L"请把文件移到路径较短的文件夹中再试。");
+    EXPECT_FALSE(Exists(L"\\\\?\\" + folder + L"\\ExifDel.bat"));
+    EXPECT_EQ(TextOf(::GetDlgItem(main, kLDir)), folder + L"\\");
+    EXPECT_TRUE(test::ReadAll(photo) == before);
+    EXPECT_EQ(TextOf(main), L"青禾净图");
+}
+
+}  // namespace
+}  // namespace qh
