@@ -60,6 +60,35 @@ void DiscardQuitMessages()
     }
 }
 
+HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs)
+{
+    struct Search {
+        DWORD processId;
+        const wchar_t* className;
+        HWND found;
+    } search{processId, className, nullptr};
+    WaitUntil(
+        [&search] {
+            ::EnumWindows(
+                [](HWND hwnd, LPARAM param) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(param);
+                    DWORD owner = 0;
+                    ::GetWindowThreadProcessId(hwnd, &owner);
+                    wchar_t name[64]{};
+                    ::GetClassNameW(hwnd, name, 64);
+                    if (owner == s->processId && ::IsWindowVisible(hwnd) && std::wstring(name) == s->className) {
+                        s->found = hwnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
 bool PressButton(HWND box, int buttonId)
 {
     HWND button = ::GetDlgItem(box, buttonId);

@@ -28,6 +28,10 @@ struct SeenBox {
 // or stays.
 bool PressButton(HWND box, int buttonId);
 
+// The visible top-level window of that class in that process, once it is there (bounded);
+// nullptr when it did not appear.
+[[nodiscard]] HWND WaitForProcessWindow(DWORD processId, const wchar_t* className, DWORD timeoutMs);
+
 // A destroyed window of an earlier test leaves a WM_QUIT behind, which would end the next message
 // box at once.
 void DiscardQuitMessages();

@@ -198,25 +198,6 @@ std::vector<std::wstring> ListedFilesOfDriveC()
     return names;
 }
 
-struct FindMain {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
-{
-    auto* data = reinterpret_cast<FindMain*>(param);
-    wchar_t className[64]{};
-    ::GetClassNameW(hwnd, className, 64);
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hwnd, &processId);
-    if (processId == data->processId && std::wstring(className) == Form1::kClassName && ::IsWindowVisible(hwnd)) {
-        data->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 TEST_F(EraseEndToEnd, TheProgramErasesTheFirstTenFilesOfDriveC)
 {
     // The program starts in C:\ and has no command line: the photos go into the prefix's C:\.
@@ -263,14 +244,8 @@ TEST_F(EraseEndToEnd, TheProgramErasesTheFirstTenFilesOfDriveC)
         }
     } ender{process.Get()};
 
-    FindMain find{info.dwProcessId, nullptr};
-    ASSERT_TRUE(test::WaitUntil(
-        [&find] {
-            ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&find));
-            return find.found != nullptr;
-        },
-        30000));
-    const HWND main = find.found;
+    const HWND main = test::WaitForProcessWindow(info.dwProcessId, Form1::kClassName, 30000);
+    ASSERT_NE(main, nullptr);
     ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：10"; }, 10000));
     EXPECT_EQ(TextOf(main), L"青禾净图");
 

@@ -133,30 +133,7 @@ public:
     // The shown main window, once it has listed its folder.
     [[nodiscard]] HWND WaitForWindow() const
     {
-        struct Search {
-            DWORD id;
-            HWND found;
-        } search{m_id, nullptr};
-        test::WaitUntil(
-            [&search] {
-                ::EnumWindows(
-                    [](HWND hwnd, LPARAM param) -> BOOL {
-                        auto* s = reinterpret_cast<Search*>(param);
-                        DWORD owner = 0;
-                        ::GetWindowThreadProcessId(hwnd, &owner);
-                        wchar_t className[64]{};
-                        ::GetClassNameW(hwnd, className, 64);
-                        if (owner == s->id && ::IsWindowVisible(hwnd) && std::wstring(className) == Form1::kClassName) {
-                            s->found = hwnd;
-                            return FALSE;
-                        }
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&search));
-                return search.found != nullptr;
-            },
-            30000);
-        return search.found;
+        return test::WaitForProcessWindow(m_id, Form1::kClassName, 30000);
     }
 
 private:

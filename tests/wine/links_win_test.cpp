@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "box_driver.h"
 #include "test_folder.h"
 #include "window/form1.h"
 #include "window/pages.h"
@@ -346,31 +347,7 @@ public:
 
     [[nodiscard]] HANDLE Handle() const { return m_process; }
 
-    HWND WaitForWindow() const
-    {
-        struct Search {
-            DWORD id;
-            HWND found;
-        } search{m_id, nullptr};
-        WaitFor([&] {
-            ::EnumWindows(
-                [](HWND hwnd, LPARAM param) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(param);
-                    DWORD owner = 0;
-                    ::GetWindowThreadProcessId(hwnd, &owner);
-                    wchar_t className[64]{};
-                    ::GetClassNameW(hwnd, className, 64);
-                    if (owner == s->id && ::IsWindowVisible(hwnd) && std::wstring(className) == Form1::kClassName) {
-                        s->found = hwnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        });
-        return search.found;
-    }
+    HWND WaitForWindow() const { return test::WaitForProcessWindow(m_id, Form1::kClassName, kWaitMs); }
 
 private:
     HANDLE m_process = nullptr;
