@@ -58,21 +58,21 @@ std::vector<test::SeenBox> EraseWith(const std::wstring& exe, std::size_t files,
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    EXPECT_TRUE(::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 elsewhere.Path().c_str(), &startup, &info));
-    const UniqueHandle process(info.hProcess);
-    const UniqueHandle thread(info.hThread);
-    // The one program window of the prefix: each test ends its program.
-    HWND main = nullptr;
+    const bool started = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                          elsewhere.Path().c_str(), &startup, &info);
+    EXPECT_TRUE(started) << "CreateProcessW failed with " << ::GetLastError();
+    const UniqueHandle process(started ? info.hProcess : nullptr);
+    const UniqueHandle thread(started ? info.hThread : nullptr);
+    // This program's own window (an ended one of an earlier case may still be going away).
+    const HWND main = started ? test::WaitForProcessWindow(info.dwProcessId, Form1::kClassName, 30000) : nullptr;
     const std::wstring count = L"文件数：" + std::to_wstring(files);
-    const bool ready = process && test::WaitUntil(
-                                      [&] {
-                                          main = ::FindWindowW(Form1::kClassName, L"青禾净图");
-                                          wchar_t text[64]{};
-                                          ::GetWindowTextW(::GetDlgItem(main, kLFiles), text, 64);
-                                          return main && text == count;
-                                      },
-                                      30000);
+    const bool ready = main && test::WaitUntil(
+                                   [&] {
+                                       wchar_t text[64]{};
+                                       ::GetWindowTextW(::GetDlgItem(main, kLFiles), text, 64);
+                                       return text == count;
+                                   },
+                                   30000);
     EXPECT_TRUE(ready) << "no window listing " << files << " files";
     std::vector<test::SeenBox> boxes;
     if (ready) {
