@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "erase/environment_block.h"
 #include "erase/exif_script.h"
 #include "erase/tool_place.h"
 #include "platform/win32_paths.h"
@@ -169,37 +170,13 @@ std::unique_ptr<RunningScript> Win32ScriptStarter::StartHidden(const std::wstrin
 
 std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value)
 {
-    // CreateProcessW wants the block sorted by name, without regard to case, in Unicode order.
-    // Entries such as "=C:=C:\" start with "=": their name runs to the second "=".
-    const auto nameLength = [](const wchar_t* entry, std::size_t length) {
-        const wchar_t* equals = length > 1 ? wcschr(entry + 1, L'=') : nullptr;
-        return equals ? static_cast<std::size_t>(equals - entry) : length;
-    };
-    std::wstring result;
-    bool inserted = false;
-    const auto insert = [&] {
-        result += name + L"=" + value;
-        result.push_back(L'\0');
-        inserted = true;
-    };
-    for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1) {
-        const std::size_t length = wcslen(entry);
-        const int order = ::CompareStringOrdinal(entry, static_cast<int>(nameLength(entry, length)), name.c_str(),
-                                                 static_cast<int>(name.size()), TRUE);
-        if (order == CSTR_EQUAL) {
-            continue;  // replaced, whatever its case
-        }
-        if (!inserted && order == CSTR_GREATER_THAN) {
-            insert();
-        }
-        result.append(entry, length);
-        result.push_back(L'\0');
-    }
-    if (!inserted) {
-        insert();
-    }
-    result.push_back(L'\0');
-    return result;
+    return EnvironmentWith(block, std::wstring_view(name), std::wstring_view(value),
+                           [](std::wstring_view a, std::wstring_view b) {
+                               // Ordinal, ignoring case: the order the system keeps the block in.
+                               return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                             static_cast<int>(b.size()), TRUE) -
+                                      CSTR_EQUAL;
+                           });
 }
 
 }  // namespace qh

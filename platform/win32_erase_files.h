@@ -40,8 +40,8 @@ private:
     std::wstring m_toolFolder;
 };
 
-// An environment block (NUL-separated, double-NUL-terminated) with one variable set, replacing
-// any variable of that name, whatever its case.
+// The block with one variable set in its sorted place (erase/environment_block.h), names compared
+// as the system compares them.
 [[nodiscard]] std::wstring EnvironmentWith(const wchar_t* block, const std::wstring& name, const std::wstring& value);
 
 }  // namespace qh

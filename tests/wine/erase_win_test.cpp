@@ -54,22 +54,6 @@ TEST(Win32CodePageTest, BestFitLookAlikesAreRefused)
     EXPECT_TRUE(Win32CodePage(CP_UTF8).Encode(L"\u0142"));
 }
 
-TEST(EnvironmentWithTest, SetsOneVariableInSortedOrderAndKeepsTheRest)
-{
-    // Sorted without regard to case, as CreateProcessW wants it; the same name in another case
-    // is replaced, a longer name is another variable.
-    const wchar_t block[] = L"=C:=C:\\x\0NODEFAULTCURRENTDIRECTORYINEXEPATH=0\0noDefaultCurrentDirectoryInExePathX=5\0"
-                            L"Path=C:\\bin\0Zed=z\0_a=1\0";
-    const wchar_t expected[] = L"=C:=C:\\x\0NoDefaultCurrentDirectoryInExePath=1\0"
-                               L"noDefaultCurrentDirectoryInExePathX=5\0Path=C:\\bin\0Zed=z\0_a=1\0";
-    EXPECT_EQ(EnvironmentWith(block, L"NoDefaultCurrentDirectoryInExePath", L"1"),
-              std::wstring(expected, std::size(expected)));
-    const wchar_t last[] = L"Path=C:\\bin\0zz=2\0";
-    EXPECT_EQ(EnvironmentWith(L"Path=C:\\bin\0", L"zz", L"2"), std::wstring(last, std::size(last)));
-    const wchar_t first[] = L"A=1\0";
-    EXPECT_EQ(EnvironmentWith(L"\0", L"A", L"1"), std::wstring(first, std::size(first)));
-}
-
 TEST(Win32EraseFileSystemTest, WritesReadsMeasuresAndRemoves)
 {
     test::TestFolder folder(L"erase-files");
