@@ -58,9 +58,17 @@ std::vector<test::SeenBox> EraseWith(const std::wstring& exe, std::size_t files,
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    const bool started = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                          elsewhere.Path().c_str(), &startup, &info);
-    EXPECT_TRUE(started) << "CreateProcessW failed with " << ::GetLastError();
+    // A start right after the copy failed once in a full run under Wine: give it a moment.
+    DWORD error = 0;
+    const bool started = test::WaitUntil(
+        [&] {
+            const bool ok = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                             elsewhere.Path().c_str(), &startup, &info);
+            error = ok ? 0 : ::GetLastError();
+            return ok;
+        },
+        3000);
+    EXPECT_TRUE(started) << "CreateProcessW failed with " << error;
     const UniqueHandle process(started ? info.hProcess : nullptr);
     const UniqueHandle thread(started ? info.hThread : nullptr);
     // This program's own window (an ended one of an earlier case may still be going away).
