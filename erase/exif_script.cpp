@@ -16,11 +16,6 @@ bool StartsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-bool EndsWith(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // The script's fixed parts are ASCII: their bytes are the same in every code page.
 std::string AsciiBytes(std::initializer_list<std::wstring_view> parts)
 {
@@ -77,12 +72,21 @@ bool IsOwnScript(std::string_view bytes)
 {
     static const std::string head = AsciiBytes({kScriptLine1, kLineEnd, kScriptLine2Prefix, L"\""});
     static const std::string tail = AsciiBytes({L"\"", kLineEnd, kScriptLine3, kLineEnd});
-    if (bytes.size() <= head.size() + tail.size() || !StartsWith(bytes, head) || !EndsWith(bytes, tail)) {
+    // The script is created empty and then written at once: a run cut off by a kill or a power
+    // cut can leave any beginning of it, even nothing.
+    if (bytes.size() <= head.size()) {
+        return StartsWith(head, bytes);
+    }
+    if (!StartsWith(bytes, head)) {
         return false;
     }
     // No double-byte code page uses these as trail bytes, so a byte test is exact.
-    const std::string_view path = bytes.substr(head.size(), bytes.size() - head.size() - tail.size());
-    return path.find_first_of("\"\r\n") == std::string_view::npos;
+    const std::string_view rest = bytes.substr(head.size());
+    const std::size_t end = rest.find_first_of("\"\r\n");
+    if (end == std::string_view::npos) {
+        return true;  // cut off inside the path
+    }
+    return end > 0 && StartsWith(tail, rest.substr(end));
 }
 
 std::optional<ScriptCommand> HiddenScriptCommand(const std::wstring& folder, const std::wstring& systemDirectory)

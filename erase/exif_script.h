@@ -29,8 +29,9 @@ inline constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
 // Whether a file name is the script's name (file names compare without regard to case).
 [[nodiscard]] bool IsScriptName(std::wstring_view name);
 
-// Whether bytes are a script this program writes: the three lines with one quoted path. Anything
-// else under the script's name belongs to the user and is neither overwritten nor deleted.
+// Whether bytes are a script this program writes: the three lines with one quoted path, or a
+// beginning of them (empty included) that a run cut off while writing leaves. Anything else under
+// the script's name belongs to the user and is neither overwritten, deleted nor hidden.
 [[nodiscard]] bool IsOwnScript(std::string_view bytes);
 
 // How the script is started: cmd.exe by its full path, no AutoRun (/d), no delayed expansion

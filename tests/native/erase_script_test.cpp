@@ -35,8 +35,12 @@ TEST(IsOwnScriptTest, RecognisesOnlyWhatTheProgramWrites)
 {
     EXPECT_TRUE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\x.jpg\"\r\nexit\r\n"));
     EXPECT_TRUE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\\xd5\xd5\xc6\xac.jpg\"\r\nexit\r\n"));
+    // Cut off while being written (a kill or a power cut mid-run): still ours.
+    EXPECT_TRUE(IsOwnScript(""));
+    EXPECT_TRUE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\x"));
+    EXPECT_TRUE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\x.jpg\"\r\nex"));
     // Someone else's script, or ours changed by hand.
-    EXPECT_FALSE(IsOwnScript(""));
+    EXPECT_FALSE(IsOwnScript("@echo"));
     EXPECT_FALSE(IsOwnScript("@echo off\r\ncopy a b\r\n"));
     EXPECT_FALSE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\x.jpg\"\r\nexit\r\ndel *.*\r\n"));
     EXPECT_FALSE(IsOwnScript("@Echo off\r\nExifTool -overwrite_original -all= \"C:\\x.jpg\" & del y\"\r\nexit\r\n"));
