@@ -32,15 +32,6 @@ private:
     bool m_enabled = false;
 };
 
-// Windows paths compare without regard to case; ASCII folding covers the names this program
-// builds (the same folder text, with or without its final separator, gives the same script).
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    const auto fold = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&fold](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
-}
-
 }  // namespace
 
 void RemoveOwnScript(EraseFileSystem& files, const std::wstring& scriptPath)
@@ -95,7 +86,7 @@ void HungScripts::RemoveAllScripts(EraseFileSystem& files)
 bool HungScripts::Running(const std::wstring& scriptPath)
 {
     return std::any_of(m_scripts.begin(), m_scripts.end(), [&scriptPath](const auto& entry) {
-        return SamePath(entry.first, scriptPath) && !entry.second->Ended();
+        return SameIgnoringCase(entry.first, scriptPath) && !entry.second->Ended();
     });
 }
 
@@ -105,17 +96,17 @@ std::wstring ProgressTitle(int fileNumber, std::size_t listCount)
            std::wstring(kProgressSeparator) + std::to_wstring(listCount);
 }
 
+bool ToolPasses(EraseFileSystem& files, const std::wstring& tool, const std::wstring& perl)
+{
+    const std::optional<std::uint64_t> size = files.FileSize(tool);
+    return size && (*size >= kMinToolBytes || files.FileSize(perl).has_value());
+}
+
 bool ToolInstalled(EraseFileSystem& files)
 {
     const std::wstring windir = files.Environment(std::wstring(kWindirVariable)).value_or(L"");
-    if (windir.empty()) {
-        return false;
-    }
-    const std::optional<std::uint64_t> size = files.FileSize(windir + std::wstring(kToolBelowWindir));
-    if (!size) {
-        return false;
-    }
-    return *size >= kMinToolBytes || files.FileSize(windir + std::wstring(kToolPerlBelowWindir)).has_value();
+    return !windir.empty() &&
+           ToolPasses(files, windir + std::wstring(kToolBelowWindir), windir + std::wstring(kToolPerlBelowWindir));
 }
 
 std::optional<std::string> ScriptBytesFor(const std::wstring& filePath, EraseFileSystem& files, const CodePage& oem,

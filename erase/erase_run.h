@@ -173,6 +173,10 @@ private:
     std::vector<std::pair<std::wstring, std::unique_ptr<RunningScript>>> m_scripts;
 };
 
+// Whether the tool at that path passes: the old self-contained program of at least 4.5 MiB, or
+// today's launcher with its Perl (the path given) beside it.
+[[nodiscard]] bool ToolPasses(EraseFileSystem& files, const std::wstring& tool, const std::wstring& perl);
+
 // Whether the tool check passes.
 [[nodiscard]] bool ToolInstalled(EraseFileSystem& files);
 

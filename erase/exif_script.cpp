@@ -60,12 +60,16 @@ std::wstring ScriptText(std::wstring_view filePath)
     return text;
 }
 
-bool IsScriptName(std::wstring_view name)
+bool SameIgnoringCase(std::wstring_view a, std::wstring_view b)
 {
     const auto fold = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-    return name.size() == kScriptName.size() &&
-           std::equal(name.begin(), name.end(), kScriptName.begin(),
-                      [&fold](wchar_t a, wchar_t b) { return fold(a) == fold(b); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&fold](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+}
+
+bool IsScriptName(std::wstring_view name)
+{
+    return SameIgnoringCase(name, kScriptName);
 }
 
 bool IsOwnScript(std::string_view bytes)

@@ -26,7 +26,11 @@ inline constexpr std::wstring_view kLineEnd = L"\r\n";
 // Larger than any script this program writes (the path is at most 32,767 characters).
 inline constexpr std::size_t kMaxOwnScriptBytes = 128 * 1024;
 
-// Whether a file name is the script's name (file names compare without regard to case).
+// Whether two names or paths are the same to Windows, which compares them without regard to case
+// (ASCII folding covers the script's name and the folder texts this program compares).
+[[nodiscard]] bool SameIgnoringCase(std::wstring_view a, std::wstring_view b);
+
+// Whether a file name is the script's name.
 [[nodiscard]] bool IsScriptName(std::wstring_view name);
 
 // Whether bytes are a script this program writes: the three lines with one quoted path, or a

@@ -6,15 +6,6 @@
 #include "erase/exif_script.h"
 
 namespace qh {
-namespace {
-
-bool ToolPasses(EraseFileSystem& files, const std::wstring& tool, const std::wstring& perl)
-{
-    const std::optional<std::uint64_t> size = files.FileSize(tool);
-    return size && (*size >= kMinToolBytes || files.FileSize(perl).has_value());
-}
-
-}  // namespace
 
 ToolChoice ChooseTool(EraseFileSystem& files, const CodePage& ansi)
 {

@@ -42,13 +42,13 @@ public:
 // collation, so it only has to be a strict weak order, not exact.
 [[nodiscard]] bool QuickLogicalLess(const wchar_t* a, const wchar_t* b);
 
-// Normal, archive and read-only files are listed; folders, hidden and system files are not. The
-// erase run's own ExifDel.bat, left by a run that was cut off, is not listed either.
+// Normal, archive and read-only files are listed; folders, hidden and system files are not.
 [[nodiscard]] bool IsListedEntry(std::uint32_t attributes);
 
-// File1: the folder it shows and the names of that folder's listed files, sorted. The names sit
-// in large blocks that never move, so a folder of 100,000 files costs a few megabytes, few
-// allocations and no copying as it grows.
+// File1: the folder it shows and the names of that folder's listed files, sorted; the erase run's
+// own ExifDel.bat, left by a run that was cut off, is not listed. The names sit in large blocks
+// that never move, so a folder of 100,000 files costs a few megabytes, few allocations and no
+// copying as it grows.
 class FileList {
 public:
     void Reload(FolderReader& reader, const std::wstring& folder);

@@ -1,7 +1,6 @@
 #include "box_driver.h"
 
 namespace qh::test {
-namespace {
 
 std::wstring TextOf(HWND hwnd)
 {
@@ -10,6 +9,8 @@ std::wstring TextOf(HWND hwnd)
     text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), length + 1)));
     return text;
 }
+
+namespace {
 
 struct FindData {
     HWND owner;

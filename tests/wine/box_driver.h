@@ -21,6 +21,9 @@ struct SeenBox {
     int pressed = 0;
 };
 
+// A window's text (a box's title, a control's caption).
+[[nodiscard]] std::wstring TextOf(HWND hwnd);
+
 // A visible message box owned by owner, or nullptr.
 [[nodiscard]] HWND FindOwnedBox(HWND owner);
 [[nodiscard]] SeenBox ReadBox(HWND box);

@@ -22,18 +22,13 @@
 namespace qh {
 namespace {
 
+using test::TextOf;
+
 constexpr DWORD kRunBoundMs = 90000;
 
 bool Exists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
 }
 
 std::wstring EnvironmentVariable(const wchar_t* name)

@@ -21,19 +21,14 @@
 namespace qh {
 namespace {
 
+using test::TextOf;
+
 constexpr DWORD kRunBoundMs = 90000;
 const std::wstring kRootScript = L"C:\\ExifDel.bat";
 
 bool Exists(const std::wstring& path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
 }
 
 bool Erased(const std::wstring& path)

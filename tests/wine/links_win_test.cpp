@@ -18,14 +18,9 @@
 namespace qh {
 namespace {
 
-constexpr DWORD kWaitMs = 10000;
+using test::TextOf;
 
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+constexpr DWORD kWaitMs = 10000;
 
 // Polls a condition until it holds or the bound runs out.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs)
