@@ -152,8 +152,9 @@ double ScriptSeconds(const std::wstring& folder, const std::wstring& filePath)
     const qh::Win32CodePage ansi(::GetACP());
     const auto bytes = qh::EncodeForTool(qh::ScriptText(filePath), oem, ansi);
     qh::Win32EraseFileSystem files;
-    if (!bytes || files.WriteWholeFile(qh::JoinPath(folder, qh::kScriptName), *bytes) !=
-                      qh::EraseFileSystem::WriteResult::Written) {
+    qh::EraseFileSystem::HeldFile held =
+        bytes ? files.CreateHeldFile(qh::JoinPath(folder, qh::kScriptName), *bytes) : qh::EraseFileSystem::HeldFile{};
+    if (held.result != qh::EraseFileSystem::CreateResult::Created) {
         std::fprintf(stderr, "cannot write the script\n");
         std::exit(1);
     }
@@ -165,7 +166,8 @@ double ScriptSeconds(const std::wstring& folder, const std::wstring& filePath)
         std::exit(1);
     }
     const double elapsed = Seconds(begin, Clock::now());
-    files.RemoveFile(qh::JoinPath(folder, qh::kScriptName));
+    held.hold.reset();
+    (void)files.RemoveFile(qh::JoinPath(folder, qh::kScriptName));
     return elapsed;
 }
 

@@ -160,14 +160,20 @@ void Form1::RunErase()
         ~RunningFlag() { flag = false; }
     } running(m_eraseRunning);
 
-    Win32EraseFileSystem files;
+    Win32EraseFileSystem files(m_shortPathLookup);
     Win32ScriptStarter scripts;
     // cmd.exe reads the script in the OEM code page; the tool gets its arguments in the ANSI one.
     const Win32CodePage oem(::GetOEMCP());
     const Win32CodePage ansi(::GetACP());
     Win32Clock clock;
     const EraseServices services{files, scripts, *this, m_boxes, *m_starter, oem, ansi, clock};
-    EraseRun(services, m_hungScripts).Run(m_state);
+    EraseRun run(services, m_hungScripts);
+    m_run = &run;
+    struct ActiveRun {
+        EraseRun*& run;
+        ~ActiveRun() { run = nullptr; }
+    } active{m_run};
+    run.Run(m_state);
 }
 
 LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -447,15 +453,15 @@ bool Form1::OnQueryEndSession()
 
 void Form1::OnEndSession(bool ending)
 {
-    if (!ending || (!m_scriptsRunning && !m_hungScripts.HasAny())) {
+    if (!ending || (!m_run && !m_hungScripts.HasAny())) {
         return;
     }
     // The session ends anyway: the process may be ended as soon as this returns, and the run
     // must not write another script meanwhile. A script being read only stops cmd.exe early.
-    Win32EraseFileSystem files;
-    if (m_scriptsRunning) {
-        RemoveOwnScript(files, JoinPath(m_state.Dir(), kScriptName));
+    if (m_run) {
+        m_run->Abandon();
     }
+    Win32EraseFileSystem files;
     m_hungScripts.RemoveAllScripts(files);
     ::ExitProcess(0);
 }

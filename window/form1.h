@@ -10,6 +10,7 @@
 #include "erase/erase_run.h"
 #include "platform/shell_ports.h"
 #include "platform/win32_drop.h"
+#include "platform/win32_erase_files.h"
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_handles.h"
 #include "platform/win32_ole.h"
@@ -47,6 +48,8 @@ public:
 
     // Lets the in-process tests see the commands the handlers start instead of starting them.
     void UseCommandStarter(CommandStarter& starter) { m_starter = &starter; }
+    // Lets the in-process tests take the 8.3 names away, as a volume without them does.
+    void UseShortPathLookup(Win32EraseFileSystem::ShortPathLookup lookup) { m_shortPathLookup = lookup; }
     // Returns after more than Delay seconds, processing the window's events meanwhile.
     void WaitTime(float Delay) override;
     // True while an erase run is going on (the window is disabled then).
@@ -105,6 +108,8 @@ private:
     bool m_browsing = false;  // while the browse dialog is open
     bool m_scriptsRunning = false;  // from the run's first script to its clean-up
     HungScripts m_hungScripts;  // outlive a run: no new run in their folder until they end
+    EraseRun* m_run = nullptr;  // the run going on, if any
+    Win32EraseFileSystem::ShortPathLookup m_shortPathLookup = &::GetShortPathNameW;
     Win32Beeper m_systemBeeper;
     Beeper& m_beeper;
     Win32FolderProbe m_folderProbe;

@@ -5,9 +5,11 @@
 #include <cwchar>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "erase/exif_script.h"
 #include "erase/tool_place.h"
@@ -48,7 +50,13 @@ public:
     std::optional<std::wstring> programFolder = L"D:\\Apps\\QingHeJingTu";
     int openFailures = 0;  // the next so many opens fail; -1: all of them
     int writeFailures = 0;
+    int racerWrites = 0;     // the next so many scripts are changed before they are held
+    int removeFailures = 0;  // the next so many removals find the file in use; -1: all of them
     int opens = 0;
+    std::set<std::wstring> held;   // scripts held now
+    std::set<std::wstring> inUse;  // held by another process
+    std::vector<std::wstring> heldFolders;
+    std::function<void()> afterRemove;  // once, what another process does right after a removal
 
     std::optional<std::wstring> Environment(const std::wstring& name) override
     {
@@ -77,7 +85,7 @@ public:
         }
         return it->second;
     }
-    WriteResult WriteWholeFile(const std::wstring& path, const std::string& bytes) override
+    HeldFile CreateHeldFile(const std::wstring& path, const std::string& bytes) override
     {
         ++opens;
         if (openFailures != 0) {
@@ -85,22 +93,54 @@ public:
                 --openFailures;
             }
             m_log.push_back("open failed");
-            return WriteResult::OpenFailed;
+            return {CreateResult::OpenFailed};
+        }
+        if (files.count(path)) {
+            m_log.push_back("exists");
+            return {CreateResult::Exists};
         }
         if (writeFailures > 0) {
             --writeFailures;
             files[path] = bytes.substr(0, bytes.size() / 2);
             m_log.push_back("write failed");
-            return WriteResult::WriteFailed;
+            return {CreateResult::WriteFailed};
+        }
+        if (racerWrites > 0) {
+            // Another process got in before the file was held.
+            --racerWrites;
+            files[path] = "@echo off\r\nrem theirs\r\n";
+            m_log.push_back("changed");
+            return {CreateResult::Changed};
         }
         files[path] = bytes;
+        held.insert(path);
         m_log.push_back("write " + bytes);
-        return WriteResult::Written;
+        return {CreateResult::Created, std::make_unique<Hold>(*this, path)};
     }
-    bool RemoveFile(const std::wstring& path) override
+    RemoveResult RemoveFile(const std::wstring& path) override
     {
         m_log.push_back("remove " + Narrow(path));
-        return files.erase(path) > 0;
+        if (held.count(path) || inUse.count(path)) {
+            return RemoveResult::InUse;
+        }
+        if (removeFailures != 0) {
+            if (removeFailures > 0) {
+                --removeFailures;
+            }
+            return RemoveResult::InUse;
+        }
+        if (files.erase(path) == 0) {
+            return RemoveResult::Missing;
+        }
+        if (afterRemove) {
+            std::exchange(afterRemove, nullptr)();
+        }
+        return RemoveResult::Removed;
+    }
+    std::unique_ptr<FileHold> HoldFolder(const std::wstring& folder) override
+    {
+        heldFolders.push_back(folder);
+        return std::make_unique<FileHold>();
     }
     std::optional<std::wstring> ShortPath(const std::wstring& path) override
     {
@@ -110,6 +150,20 @@ public:
     std::optional<std::wstring> ProgramFolder() override { return programFolder; }
 
 private:
+    class Hold final : public FileHold {
+    public:
+        Hold(FakeFiles& files, std::wstring path) : m_files(files), m_path(std::move(path)) {}
+        ~Hold() override
+        {
+            m_files.held.erase(m_path);
+            m_files.m_log.push_back("release");
+        }
+
+    private:
+        FakeFiles& m_files;
+        std::wstring m_path;
+    };
+
     Log& m_log;
 };
 
@@ -145,6 +199,11 @@ public:
     std::vector<std::shared_ptr<FakeProcess>> processes;
     int failStarts = 0;
     std::optional<std::uint32_t> processMs = 2000;  // empty: the tool hangs
+    bool canStart = true;
+
+    std::function<void()> onStart;  // what another process does while the script runs
+
+    bool CanStart(const std::wstring&) override { return canStart; }
 
     std::unique_ptr<RunningScript> StartHidden(const std::wstring& folder) override
     {
@@ -152,6 +211,9 @@ public:
             --failStarts;
             m_log.push_back("start failed");
             return nullptr;
+        }
+        if (onStart) {
+            onStart();
         }
         const auto script = m_files.files.find(JoinPath(folder, kScriptName));
         scriptsRead.push_back(script == m_files.files.end() ? "" : script->second);
@@ -332,8 +394,13 @@ TEST_F(EraseRunTest, AFolderTooLongForCmdIsRefusedBeforeTheWarning)
 
     state.SetDir(longest);  // a script path of 259 characters still works
     boxes.shown.clear();
+    // The photos' own paths leave the tool no room for its temporary file: by their 8.3 forms.
+    for (int i = 1; i <= 3; ++i) {
+        files.shortPaths[longest + L"\\p0" + std::to_wstring(i) + L".jpg"] = L"D:\\LONGFO~1\\P0" + std::to_wstring(i) + L".JPG";
+    }
     EXPECT_EQ(Run(), EraseOutcome::Finished);
-    EXPECT_EQ(starter.scriptsRead.size(), 3u);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\LONGFO~1\\P01.JPG"), Script("D:\\LONGFO~1\\P02.JPG"),
+                                                             Script("D:\\LONGFO~1\\P03.JPG")}));
 }
 
 TEST_F(EraseRunTest, ToolCheckNeedsTheBigProgramOrTheLauncherWithItsPerl)
@@ -484,10 +551,12 @@ TEST_F(EraseRunTest, ThreeFilesEachGetAScriptThatEndsBeforeTheNextIsWritten)
         "box",  // warning
         "disable",
         "title", "write " + Script("D:\\Photos\\p01.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
-        "title", "write " + Script("D:\\Photos\\p02.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
-        "title", "write " + Script("D:\\Photos\\p03.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
+        "title", "release", "remove D:\\Photos\\ExifDel.bat",
+        "write " + Script("D:\\Photos\\p02.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
+        "title", "release", "remove D:\\Photos\\ExifDel.bat",
+        "write " + Script("D:\\Photos\\p03.jpg"), "start in D:\\Photos", "wait 300 ms", "ended",
         "enable",
-        "remove D:\\Photos\\ExifDel.bat",
+        "release", "remove D:\\Photos\\ExifDel.bat",
         "box",  // completion
         "title",
     };
@@ -495,6 +564,7 @@ TEST_F(EraseRunTest, ThreeFilesEachGetAScriptThatEndsBeforeTheNextIsWritten)
     EXPECT_TRUE(window.enabled);
     EXPECT_EQ(window.title, L"青禾净图");
     EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+    EXPECT_EQ(files.heldFolders, std::vector<std::wstring>{L"D:\\Photos"}) << "held once, for the whole run";
     EXPECT_TRUE(commands.started.empty()) << "No opens no page";
 }
 
@@ -536,7 +606,7 @@ TEST_F(EraseRunTest, TheScriptIsOemBytesWithQuotesAndDoubledPercent)
                                       "exit\r\n");
 }
 
-TEST_F(EraseRunTest, AFileTheCodePagesCannotCarryUsesItsShortPathOrIsLeftAlone)
+TEST_F(EraseRunTest, AFileTheCodePagesCannotCarryUsesItsShortPathOrIsNamedAfterTheRun)
 {
     reader.names = {L"a.jpg", L"b\u0142.jpg", L"c\u0142.jpg", L"d.jpg"};
     state.SetDir(L"D:\\Photos");
@@ -545,9 +615,51 @@ TEST_F(EraseRunTest, AFileTheCodePagesCannotCarryUsesItsShortPathOrIsLeftAlone)
     EXPECT_EQ(Run(), EraseOutcome::Finished);
     EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\a.jpg"), Script("D:\\Photos\\B~1.JPG"),
                                                              Script("D:\\Photos\\d.jpg")}));
-    // The skipped file still counts in the progress.
+    // The skipped file still counts in the progress, and is named before the completion box.
     EXPECT_EQ(window.titles[2], L"青禾净图  正在清除Exif中：3/4");
     EXPECT_EQ(window.waits.size(), 3u);
+    ASSERT_EQ(BoxTexts().size(), 3u);
+    EXPECT_EQ(BoxTexts()[1], L"下列文件没有交给 ExifTool 处理，其中的内置信息没有清除：\r\n"
+                             L"c\u0142.jpg\r\n"
+                             L"文件名含有本机代码页无法表示的字符，而所在磁盘没有为它们保留 8.3 短文件名。");
+    EXPECT_EQ(boxes.shown[1].second, 0x30u);
+    EXPECT_EQ(BoxTexts()[2].substr(0, 5), L"处理完毕！");
+}
+
+TEST_F(EraseRunTest, ManyFilesPassedOverShowAHandfulOfNamesHowManyMoreAndEachReason)
+{
+    // Six names no code page carries, one path too long for the tool's temporary file, one fine.
+    reader.names = {L"a\u0142.jpg", L"b\u0142.jpg", L"c\u0142.jpg", L"d\u0142.jpg", L"e\u0142.jpg",
+                    L"f\u0142.jpg", std::wstring(240, L'g') + L".jpg", L"h.jpg"};
+    state.SetDir(L"D:\\Photos");
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\h.jpg")}));
+    ASSERT_EQ(BoxTexts().size(), 3u);
+    EXPECT_EQ(BoxTexts()[1], L"下列文件没有交给 ExifTool 处理，其中的内置信息没有清除：\r\n"
+                             L"a\u0142.jpg\r\nb\u0142.jpg\r\nc\u0142.jpg\r\nd\u0142.jpg\r\ne\u0142.jpg\r\n"
+                             L"……另有 2 个文件\r\n"
+                             L"文件名含有本机代码页无法表示的字符，而所在磁盘没有为它们保留 8.3 短文件名。"
+                             L"文件路径太长（ExifTool 在 Windows 上只能处理短于 260 个字符的路径），而所在磁盘没有为它们保留 8.3 短文件名。");
+}
+
+TEST_F(EraseRunTest, WhenNoFileCanBeHandedOverTheRunSaysSoInsteadOfTheWarning)
+{
+    reader.names = {L"a\u0142.jpg", L"b\u0142.jpg"};
+    state.SetDir(L"D:\\Photos");
+    EXPECT_EQ(Run(), EraseOutcome::NothingToHand);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::wstring>{L"当前文件夹中要处理的文件都无法交给 ExifTool，本次没有清除任何文件。\r\n"
+                                                     L"文件名含有本机代码页无法表示的字符，而所在磁盘没有为它们保留 8.3 短文件名。"}));
+    ExpectUntouched();
+
+    // A folder where cmd.exe cannot run scripts (a policy, or a network folder holding "%").
+    reader.names = {L"a.jpg"};
+    state.SetDir(L"\\\\server\\100%");
+    starter.canStart = false;
+    boxes.shown.clear();
+    EXPECT_EQ(Run(), EraseOutcome::NothingToHand);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::wstring>{L"当前文件夹中要处理的文件都无法交给 ExifTool，本次没有清除任何文件。\r\n"
+                                                     L"无法在此文件夹中启动命令解释器 cmd.exe（它可能被系统策略禁用，或网络文件夹的路径中含有 %）。"}));
+    ExpectUntouched();
 }
 
 TEST_F(EraseRunTest, AFolderWhereTheScriptCannotBeCreatedEndsTheRunAfterAboutASecond)
@@ -645,6 +757,61 @@ TEST_F(EraseRunTest, AScriptThatCannotBeStartedIsPassedOver)
     EXPECT_EQ(Run(), EraseOutcome::Finished);
     EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p02.jpg")}));
     EXPECT_EQ(window.waits.size(), 2u);
+    ASSERT_EQ(BoxTexts().size(), 3u);
+    EXPECT_EQ(BoxTexts()[1], L"下列文件没有交给 ExifTool 处理，其中的内置信息没有清除：\r\np01.jpg\r\n"
+                             L"处理它们的脚本无法写入或启动。");
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+}
+
+TEST_F(EraseRunTest, AnotherProgramsScriptIsNeitherWrittenIntoNorRunNorDeleted)
+{
+    // Another copy of the program is running its script of ours: checked before the warning.
+    List(L"D:\\Photos", 3);
+    const std::wstring script = L"D:\\Photos\\ExifDel.bat";
+    files.files[script] = Script("D:\\Photos\\theirs.jpg");
+    files.inUse.insert(script);
+    EXPECT_EQ(Run(), EraseOutcome::ScriptInUse);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::wstring>{std::wstring(kScriptInUseText)}));
+    EXPECT_EQ(files.opens, 0);
+    EXPECT_TRUE(starter.scriptsRead.empty());
+    EXPECT_EQ(files.files[script], Script("D:\\Photos\\theirs.jpg"));
+
+    // A script someone creates between two files stops the run, and stays as it is.
+    files.files.erase(script);
+    files.inUse.clear();
+    boxes.shown.clear();
+    files.afterRemove = [&] { files.files[script] = "@echo off\r\nrem theirs\r\n"; };
+    EXPECT_EQ(Run(), EraseOutcome::ScriptTaken);
+    EXPECT_EQ(starter.scriptsRead.size(), 1u);
+    EXPECT_EQ(BoxTexts().back(), std::wstring(kScriptTakenText));
+    EXPECT_EQ(files.files[script], "@echo off\r\nrem theirs\r\n");
+    EXPECT_TRUE(window.enabled);
+}
+
+TEST_F(EraseRunTest, AScriptChangedBeforeItIsHeldIsWrittenAnewAndRunsAsWritten)
+{
+    List(L"D:\\Photos", 2);
+    files.racerWrites = 3;
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p01.jpg"), Script("D:\\Photos\\p02.jpg")}));
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+    EXPECT_EQ(BoxTexts().size(), 2u) << "warning and completion only";
+}
+
+TEST_F(EraseRunTest, TheLastScriptsDeletionIsRetriedAndAScriptLeftBehindIsReported)
+{
+    List(L"D:\\Photos", 1);
+    starter.onStart = [&] { files.removeFailures = 3; };  // a virus scanner holds it for a moment
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
+    EXPECT_EQ(BoxTexts().size(), 2u);
+
+    boxes.shown.clear();
+    starter.onStart = [&] { files.removeFailures = -1; };
+    EXPECT_EQ(Run(), EraseOutcome::Finished);
+    ASSERT_EQ(BoxTexts().size(), 3u);
+    EXPECT_EQ(BoxTexts()[1], L"无法删除脚本文件 ExifDel.bat（可能正被其他程序占用）。请稍后手动删除它：\r\nD:\\Photos\\ExifDel.bat");
+    EXPECT_EQ(BoxTexts()[2].substr(0, 5), L"处理完毕！");
 }
 
 TEST_F(EraseRunTest, AHungToolStopsTheRunAndItsScriptStaysWhileItRuns)
@@ -683,7 +850,8 @@ TEST_F(EraseRunTest, AHungToolStopsTheRunAndItsScriptStaysWhileItRuns)
     starter.processMs = 2000;
     boxes.shown.clear();
     EXPECT_EQ(Run(), EraseOutcome::Finished);
-    EXPECT_EQ(log.at(1), "remove D:\\Photos\\ExifDel.bat") << "removed before the run";
+    EXPECT_EQ(log.at(1), "release");
+    EXPECT_EQ(log.at(2), "remove D:\\Photos\\ExifDel.bat") << "let go of, then removed, before the run";
     EXPECT_EQ(starter.scriptsRead.size(), 4u);
     EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
 }

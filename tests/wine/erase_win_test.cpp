@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <iterator>
 
 #include "box_driver.h"
@@ -54,28 +55,67 @@ TEST(Win32CodePageTest, BestFitLookAlikesAreRefused)
     EXPECT_TRUE(Win32CodePage(CP_UTF8).Encode(L"\u0142"));
 }
 
-TEST(Win32EraseFileSystemTest, WritesReadsMeasuresAndRemoves)
+TEST(Win32EraseFileSystemTest, AHeldScriptCanBeReadButNotWrittenDeletedOrRenamed)
 {
     test::TestFolder folder(L"erase-files");
     Win32EraseFileSystem files;
     const std::wstring path = folder.Path() + L"\\ExifDel.bat";
-    EXPECT_FALSE(files.Exists(path));
-    EXPECT_FALSE(files.FileSize(path));
-    ASSERT_EQ(files.WriteWholeFile(path, "abc\r\n"), EraseFileSystem::WriteResult::Written);
+    EraseFileSystem::HeldFile held = files.CreateHeldFile(path, "abc\r\n");
+    ASSERT_EQ(held.result, EraseFileSystem::CreateResult::Created);
     EXPECT_EQ(files.FileSize(path), 5u);
     EXPECT_EQ(files.ReadSmallFile(path, 100), std::string("abc\r\n"));
     EXPECT_FALSE(files.ReadSmallFile(path, 4)) << "larger than asked for";
-    ASSERT_EQ(files.WriteWholeFile(path, "x"), EraseFileSystem::WriteResult::Written);
-    EXPECT_EQ(test::ReadAll(path), "x") << "truncated, not overwritten in place";
-    EXPECT_TRUE(files.RemoveFile(path));
+    // Whatever sharing a writer offers, it does not get in; a reader that lets writers in does.
+    const auto opens = [&path](DWORD access, DWORD share) {
+        HANDLE h = ::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ::CloseHandle(h);
+        return h != INVALID_HANDLE_VALUE;
+    };
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    EXPECT_FALSE(opens(GENERIC_WRITE, kShareAll));
+    EXPECT_FALSE(opens(DELETE, kShareAll));
+    EXPECT_TRUE(opens(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    EXPECT_EQ(files.RemoveFile(path), EraseFileSystem::RemoveResult::InUse);
+    EXPECT_FALSE(::MoveFileW(path.c_str(), (folder.Path() + L"\\moved.bat").c_str()));
+    EXPECT_EQ(files.CreateHeldFile(path, "x").result, EraseFileSystem::CreateResult::Exists);
+    EXPECT_EQ(test::ReadAll(path), "abc\r\n");
+
+    held.hold.reset();
+    EXPECT_TRUE(opens(GENERIC_WRITE, kShareAll));
+    EXPECT_EQ(files.RemoveFile(path), EraseFileSystem::RemoveResult::Removed);
+    EXPECT_EQ(files.RemoveFile(path), EraseFileSystem::RemoveResult::Missing);
+    // A leftover marked read-only, hidden and system goes all the same.
+    folder.AddFile(L"ExifDel.bat", "",
+                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(files.RemoveFile(path), EraseFileSystem::RemoveResult::Removed);
     EXPECT_FALSE(files.Exists(path));
 
     EXPECT_TRUE(files.Exists(folder.Path()));
     EXPECT_FALSE(files.FileSize(folder.Path())) << "a folder has no file size";
-    EXPECT_EQ(files.WriteWholeFile(folder.Path() + L"\\gone\\ExifDel.bat", "x"),
-              EraseFileSystem::WriteResult::OpenFailed);
+    EXPECT_EQ(files.CreateHeldFile(folder.Path() + L"\\gone\\ExifDel.bat", "x").result,
+              EraseFileSystem::CreateResult::OpenFailed);
     EXPECT_TRUE(files.Environment(L"windir"));
     EXPECT_FALSE(files.Environment(L"QH_SURELY_NOT_SET"));
+}
+
+TEST(Win32EraseFileSystemTest, AHeldFolderKeepsItsNameWhileFilesComeAndGoInIt)
+{
+    test::TestFolder base(L"erase-hold-folder");
+    const std::wstring folder = base.AddFolder(L"photos");
+    const std::wstring moved = base.Path() + L"\\renamed";
+    const std::wstring photo = base.AddFile(L"photos\\a.jpg", "old");
+    Win32EraseFileSystem files;
+    std::unique_ptr<FileHold> hold = files.HoldFolder(folder);
+    ASSERT_TRUE(hold);
+    EXPECT_FALSE(::MoveFileW(folder.c_str(), moved.c_str()));
+    EXPECT_FALSE(::RemoveDirectoryW(folder.c_str()));
+    // What the tool does: a temporary file beside the photo, renamed over it.
+    const std::wstring temp = base.AddFile(L"photos\\a.jpg_exiftool_tmp", "new");
+    EXPECT_TRUE(::MoveFileExW(temp.c_str(), photo.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(test::ReadAll(photo), "new");
+    hold.reset();
+    EXPECT_TRUE(::MoveFileW(folder.c_str(), moved.c_str()));
+    EXPECT_FALSE(files.HoldFolder(folder)) << "gone";
 }
 
 TEST(Win32EraseFileSystemTest, ShortPathNamesTheSameFileInPlainAscii)
@@ -252,6 +292,45 @@ TEST_F(EraseWindowTest, AFolderThatVanishedEndsTheRunWithAMessage)
     EXPECT_EQ(TitleOf(form.Hwnd()), L"青禾净图");
     EXPECT_TRUE(::IsWindowEnabled(form.Hwnd()));
     EXPECT_FALSE(form.EraseRunning());
+}
+
+// As GetShortPathNameW answers on a volume without 8.3 names: the long path itself.
+DWORD WINAPI NoShortNames(LPCWSTR path, LPWSTR buffer, DWORD size)
+{
+    const DWORD length = static_cast<DWORD>(std::wcslen(path));
+    if (size <= length) {
+        return length + 1;
+    }
+    std::wcscpy(buffer, path);
+    return length;
+}
+
+TEST_F(EraseWindowTest, WithoutShortNamesAFileNoCodePageCarriesIsNamedNeverPassedOverInSilence)
+{
+    test::TestFolder photos(L"erase-no-short-names");
+    photos.AddFile(L"a.jpg", "not really a photo");
+    photos.AddFile(L"\u0142\u00f3d\u017a.jpg", "untouched");
+    form.UseShortPathLookup(&NoShortNames);
+    form.SetDir(photos.Path());
+    const auto boxes = ClickEraseAnswering({IDOK, IDOK, IDNO});
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, L"抹除后将无法恢复！");
+    EXPECT_EQ(boxes[1].text, L"下列文件没有交给 ExifTool 处理，其中的内置信息没有清除：\r\n"
+                             L"\u0142\u00f3d\u017a.jpg\r\n"
+                             L"文件名含有本机代码页无法表示的字符，而所在磁盘没有为它们保留 8.3 短文件名。");
+    EXPECT_EQ(boxes[1].buttons, std::vector<int>{IDOK});
+    EXPECT_EQ(boxes[2].text.substr(0, 5), L"处理完毕！");
+    EXPECT_EQ(test::ReadAll(photos.Path() + L"\\\u0142\u00f3d\u017a.jpg"), "untouched");
+    EXPECT_FALSE(Exists(photos.Path() + L"\\ExifDel.bat"));
+
+    // With that file alone there is nothing to hand over: said instead of the warning.
+    ::DeleteFileW((photos.Path() + L"\\a.jpg").c_str());
+    form.SetDir(photos.Path());
+    const auto refused = ClickEraseAnswering({IDOK});
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].text, L"当前文件夹中要处理的文件都无法交给 ExifTool，本次没有清除任何文件。\r\n"
+                               L"文件名含有本机代码页无法表示的字符，而所在磁盘没有为它们保留 8.3 短文件名。");
+    EXPECT_FALSE(Exists(photos.Path() + L"\\ExifDel.bat"));
 }
 
 }  // namespace
