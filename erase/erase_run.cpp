@@ -403,7 +403,9 @@ EraseFileSystem::CreateResult EraseRun::CreateScript(const std::string& bytes)
             m_scriptOnDisk = true;
             return true;
         case EraseFileSystem::CreateResult::Exists:
-            break;  // not ours: never opened, never deleted
+            // Not ours: never opened, never deleted. A name whose deletion is still pending
+            // (another process had the file open) goes away in a moment.
+            return false;
         }
         return true;
     });

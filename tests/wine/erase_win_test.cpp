@@ -105,7 +105,7 @@ TEST(Win32EraseFileSystemTest, AHeldFolderKeepsItsNameWhileFilesComeAndGoInIt)
     const std::wstring moved = base.Path() + L"\\renamed";
     const std::wstring photo = base.AddFile(L"photos\\a.jpg", "old");
     Win32EraseFileSystem files;
-    std::unique_ptr<FileHold> hold = files.HoldFolder(folder);
+    std::unique_ptr<FileHold> hold = files.HoldFolder(folder + L"\\");  // as the browse dialog gives it
     ASSERT_TRUE(hold);
     EXPECT_FALSE(::MoveFileW(folder.c_str(), moved.c_str()));
     EXPECT_FALSE(::RemoveDirectoryW(folder.c_str()));

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "box_driver.h"
 #include "erase/erase_run.h"
@@ -341,6 +344,223 @@ TEST(LongFolder, AFolderTooLongForCmdIsRefusedBeforeTheWarningAndNothingIsWritte
     EXPECT_EQ(TextOf(::GetDlgItem(main, kLDir)), folder + L"\\");
     EXPECT_TRUE(test::ReadAll(photo) == before);
     EXPECT_EQ(TextOf(main), L"青禾净图");
+}
+
+// The stand-in ExifTool.exe first on the PATH the program passes on: it notes each file argument
+// and hands it on to the installed tool.
+class ToolCalls {
+public:
+    ToolCalls()
+    {
+        const auto spy = test::WindowsPathOf(QH_SPY_EXE);
+        m_ready = spy && ::CopyFileW(spy->c_str(), (m_folder.Path() + L"\\ExifTool.exe").c_str(), FALSE);
+        std::wstring path(32768, L'\0');
+        path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+        m_savedPath = path;
+        ::SetEnvironmentVariableW(L"PATH", (m_folder.Path() + L";" + m_savedPath).c_str());
+        ::SetEnvironmentVariableW(L"QH_SPY_LOG", (m_folder.Path() + L"\\calls.log").c_str());
+    }
+    ~ToolCalls()
+    {
+        ::SetEnvironmentVariableW(L"PATH", m_savedPath.c_str());
+        ::SetEnvironmentVariableW(L"QH_SPY_LOG", nullptr);
+    }
+    [[nodiscard]] bool Ready() const { return m_ready; }
+    // "ok <file>" per call, in order.
+    [[nodiscard]] std::vector<std::wstring> Lines() const
+    {
+        std::vector<std::wstring> lines;
+        const std::string log = test::ReadAll(m_folder.Path() + L"\\calls.log");
+        for (std::size_t start = 0, end = 0; start < log.size(); start = end + 1) {
+            end = log.find('\n', start);
+            lines.push_back(test::FromUtf8(log.substr(start, end - start)));
+            if (end == std::string::npos) {
+                break;
+            }
+        }
+        return lines;
+    }
+
+private:
+    test::TestFolder m_folder{L"hardening-spy"};
+    std::wstring m_savedPath;
+    bool m_ready = false;
+};
+
+// Waits until the window is idle again: its title back, enabled, no box.
+bool WaitForIdle(HWND main)
+{
+    return test::WaitUntil(
+        [main] { return TextOf(main) == L"青禾净图" && ::IsWindowEnabled(main) && !test::FindOwnedBox(main); },
+        kRunBoundMs);
+}
+
+TEST_F(RootPhotos, AWriterRacingForTheScriptGetsNoLineRunAndEachPhotoReachesTheToolOnce)
+{
+    ToolCalls calls;
+    ASSERT_TRUE(calls.Ready());
+    Program program(ProgramExe());
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+
+    // Whenever the script is there, it tries to put its own command into it.
+    const std::wstring ran = L"C:\\qh-racer-ran";
+    std::atomic<bool> stop{false};
+    std::atomic<int> rewrites{0};
+    std::thread racer([&] {
+        const std::string theirs = "@echo off\r\nmkdir C:\\qh-racer-ran\r\nexit\r\n";
+        while (!stop) {
+            HANDLE file = ::CreateFileW(kRootScript.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                DWORD written = 0;
+                ::WriteFile(file, theirs.data(), static_cast<DWORD>(theirs.size()), &written, nullptr);
+                ::SetEndOfFile(file);
+                ::CloseHandle(file);
+                ++rewrites;
+            }
+            ::Sleep(1);
+        }
+    });
+    test::BoxAnswerer answerer(main, {IDOK, IDNO});
+    ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+    const bool answered = answerer.WaitForAnswers(kRunBoundMs) && WaitForIdle(main);
+    stop = true;
+    racer.join();
+    ::RemoveDirectoryW(ran.c_str());
+    ASSERT_TRUE(answered);
+    const std::vector<test::SeenBox> boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
+
+    EXPECT_FALSE(Exists(ran)) << rewrites << " rewrites got in";
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < 10; ++i) {
+        expected.push_back(L"ok " + photos[i]);
+    }
+    EXPECT_EQ(calls.Lines(), expected);
+    EXPECT_FALSE(Exists(kRootScript));
+}
+
+TEST(TwoCopies, TwoCopiesOnOneFolderRunNoFragmentOfANameAndLeaveNoScript)
+{
+    // Names of different lengths, each holding a command: a script read from the middle would
+    // run one.
+    const std::wstring ran = L"C:\\qh-two-ran";
+    test::TestFolder master(L"hardening-two");
+    ASSERT_TRUE(test::MakeTaggedPhoto(master.Path() + L"\\master.jpg"));
+    std::vector<std::wstring> photos;
+    for (int i = 1; i <= 12; ++i) {
+        photos.push_back(L"C:\\qh-two " + std::wstring(static_cast<std::size_t>(i), L'x') + L" & mkdir qh-two-ran & .jpg");
+        ASSERT_TRUE(::CopyFileW((master.Path() + L"\\master.jpg").c_str(), photos.back().c_str(), FALSE));
+    }
+    struct Cleanup {
+        const std::vector<std::wstring>& photos;
+        ~Cleanup()
+        {
+            for (const auto& photo : photos) {
+                ::DeleteFileW(photo.c_str());
+            }
+            ::RemoveDirectoryW(L"C:\\qh-two-ran");
+            ::DeleteFileW(kRootScript.c_str());
+        }
+    } cleanup{photos};
+
+    Program first(ProgramExe());
+    Program second(ProgramExe());
+    const HWND one = first.WaitForWindow();
+    const HWND two = second.WaitForWindow();
+    ASSERT_TRUE(one && two);
+    // An OK box gets OK whatever was planned; a Yes/No box gets No.
+    test::BoxAnswerer answersOne(one, {IDOK, IDNO, IDNO, IDNO});
+    test::BoxAnswerer answersTwo(two, {IDOK, IDNO, IDNO, IDNO});
+    ::PostMessageW(::GetDlgItem(one, kCmdDo), BM_CLICK, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([one] { return TextOf(one).find(L"正在清除Exif中：") != std::wstring::npos; }, kRunBoundMs));
+    ::PostMessageW(::GetDlgItem(two, kCmdDo), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForIdle(one));
+    ASSERT_TRUE(test::WaitUntil([&] { return !test::FindOwnedBox(two) && TextOf(two) == L"青禾净图" && ::IsWindowEnabled(two); },
+                                kRunBoundMs));
+    EXPECT_FALSE(Exists(ran));
+    EXPECT_FALSE(Exists(kRootScript));
+    // Each window ended in a box of its own kind: none ran into the other's script unnoticed.
+    const std::vector<std::wstring> endings = {std::wstring(kCompletionText), std::wstring(kScriptInUseText),
+                                               std::wstring(kScriptTakenText)};
+    for (const auto& boxes : {answersOne.Stop(), answersTwo.Stop()}) {
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_NE(std::find(endings.begin(), endings.end(), boxes.back().text), endings.end())
+            << test::Utf8(boxes.back().text);
+    }
+}
+
+TEST(RenamedFolder, TheFolderARunWorksInCannotBeRenamedUnderIt)
+{
+    const std::wstring folder = L"E:\\qh-rename";
+    const std::wstring renamed = L"E:\\qh-renamed";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    struct Cleanup {
+        ~Cleanup()
+        {
+            test::RemoveTree(L"E:\\qh-rename");
+            test::RemoveTree(L"E:\\qh-renamed");
+        }
+    } cleanup;
+    test::TestFolder master(L"hardening-rename");
+    ASSERT_TRUE(test::MakeTaggedPhoto(master.Path() + L"\\master.jpg"));
+    for (const wchar_t* name : {L"\\a.jpg", L"\\b.jpg", L"\\c.jpg"}) {
+        ASSERT_TRUE(::CopyFileW((master.Path() + L"\\master.jpg").c_str(), (folder + name).c_str(), FALSE));
+    }
+
+    Program program(ProgramExe());
+    const HWND main = program.WaitForWindow();
+    ASSERT_NE(main, nullptr);
+    // The browse dialog opens on E:\; its only folder is the photos'.
+    ::PostMessageW(::GetDlgItem(main, kCmdBrowse), BM_CLICK, 0, 0);
+    HWND tree = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (tree = FindBrowseTree(main)) && TreeItem(tree, TVGN_CARET); }, 20000));
+    const HTREEITEM drive = TreeItem(tree, TVGN_CARET);
+    ::PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+    HTREEITEM child = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (child = TreeItem(tree, TVGN_CHILD, drive)) != nullptr; }, 10000));
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+    ::PostMessageW(::GetDlgItem(::GetParent(tree), IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：3"; }, 10000));
+
+    test::BoxAnswerer answerer(main, {IDOK, IDNO});
+    ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
+    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(main).find(L"正在清除Exif中：1/3") != std::wstring::npos; },
+                                kRunBoundMs));
+    // Someone renames the folder again and again while the run works in it. A try counts while
+    // the run's script is there before and after it: the folder is held from before the first
+    // script to after the last one is gone.
+    const std::wstring script = folder + L"\\ExifDel.bat";
+    int tries = 0;
+    int renames = 0;
+    const bool ended = test::WaitUntil(
+        [&] {
+            if (Exists(script)) {
+                const bool moved = ::MoveFileW(folder.c_str(), renamed.c_str());
+                if (moved) {
+                    ::MoveFileW(renamed.c_str(), folder.c_str());
+                }
+                const bool during = Exists(script);
+                tries += during ? 1 : 0;
+                renames += moved && during ? 1 : 0;
+            }
+            return TextOf(main) == L"青禾净图" && ::IsWindowEnabled(main) && !test::FindOwnedBox(main);
+        },
+        kRunBoundMs);
+    ASSERT_TRUE(ended);
+    const std::vector<test::SeenBox> boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
+    EXPECT_GT(tries, 10);
+    EXPECT_EQ(renames, 0);
+    for (const wchar_t* name : {L"\\a.jpg", L"\\b.jpg", L"\\c.jpg"}) {
+        EXPECT_TRUE(Erased(folder + name)) << test::Utf8(name);
+    }
+    EXPECT_FALSE(Exists(folder + L"\\ExifDel.bat"));
+    EXPECT_TRUE(::MoveFileW(folder.c_str(), renamed.c_str())) << "let go of once the run is over";
 }
 
 }  // namespace
