@@ -60,4 +60,18 @@ bool Win32CommandStarter::Start(const std::wstring& commandLine, ShowStyle style
     return static_cast<bool>(StartProcess(application.c_str(), commandLine, style));
 }
 
+void SearchDllsInSystem32Only()
+{
+    // Looked up at run time: Windows 7 has it only with KB2533623. Without it, SetDllDirectoryW
+    // with an empty text at least takes the current folder out of the search.
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+                                           ::GetProcAddress(kernel32, "SetDefaultDllDirectories")))
+                                     : nullptr;
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        ::SetDllDirectoryW(L"");
+    }
+}
+
 }  // namespace qh

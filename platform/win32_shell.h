@@ -36,4 +36,9 @@ public:
     [[nodiscard]] bool Start(const std::wstring& commandLine, ShowStyle style) override;
 };
 
+// System code loads further DLLs by bare name (uxtheme, dwmapi, propsys...), and Windows looks for
+// them in the program's folder first, which is Downloads more often than not: from this call on,
+// only System32 is searched. The program's first statement.
+void SearchDllsInSystem32Only();
+
 }  // namespace qh

@@ -1,31 +1,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "platform/win32_shell.h"
 #include "window/form1.h"
-
-namespace {
-
-// System code loads further DLLs by bare name (uxtheme, dwmapi, propsys...), and Windows looks for
-// them in the program's folder first, which is Downloads more often than not: only System32 is
-// searched from here on. SetDefaultDllDirectories is looked up at run time, as Windows 7 has it
-// only with KB2533623; without it, SetDllDirectoryW(L"") at least takes the current folder out.
-void SearchDllsInSystem32Only()
-{
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    const auto setDefault = kernel32 ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
-                                           ::GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-                                     : nullptr;
-    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        ::SetDllDirectoryW(L"");
-    }
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
-    SearchDllsInSystem32Only();
+    qh::SearchDllsInSystem32Only();
 
     // A drive that is not ready lists as empty instead of raising the system's error box.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);

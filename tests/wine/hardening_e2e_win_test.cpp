@@ -445,14 +445,15 @@ TEST_F(RootPhotos, AWriterRacingForTheScriptGetsNoLineRunAndEachPhotoReachesTheT
 
 TEST(TwoCopies, TwoCopiesOnOneFolderRunNoFragmentOfANameAndLeaveNoScript)
 {
-    // Names of different lengths, each holding a command: a script read from the middle would
-    // run one.
+    // Names of growing lengths, each holding a command from wherever it is read: a copy that
+    // reads its script on where the other copy's longer line now stands would run one.
     const std::wstring ran = L"C:\\qh-two-ran";
     test::TestFolder master(L"hardening-two");
     ASSERT_TRUE(test::MakeTaggedPhoto(master.Path() + L"\\master.jpg"));
     std::vector<std::wstring> photos;
     for (int i = 1; i <= 12; ++i) {
-        photos.push_back(L"C:\\qh-two " + std::wstring(static_cast<std::size_t>(i), L'x') + L" & mkdir qh-two-ran & .jpg");
+        photos.push_back(L"C:\\qh-two " + std::wstring(static_cast<std::size_t>(4 * i), L'x') +
+                         L" & mkdir qh-two-ran & mkdir qh-two-ran & mkdir qh-two-ran & .jpg");
         ASSERT_TRUE(::CopyFileW((master.Path() + L"\\master.jpg").c_str(), photos.back().c_str(), FALSE));
     }
     struct Cleanup {
@@ -476,7 +477,8 @@ TEST(TwoCopies, TwoCopiesOnOneFolderRunNoFragmentOfANameAndLeaveNoScript)
     test::BoxAnswerer answersOne(one, {IDOK, IDNO, IDNO, IDNO});
     test::BoxAnswerer answersTwo(two, {IDOK, IDNO, IDNO, IDNO});
     ::PostMessageW(::GetDlgItem(one, kCmdDo), BM_CLICK, 0, 0);
-    ASSERT_TRUE(test::WaitUntil([one] { return TextOf(one).find(L"正在清除Exif中：") != std::wstring::npos; }, kRunBoundMs));
+    // The second starts behind the first, on shorter names.
+    ASSERT_TRUE(test::WaitUntil([one] { return TextOf(one).find(L"正在清除Exif中：3/") != std::wstring::npos; }, kRunBoundMs));
     ::PostMessageW(::GetDlgItem(two, kCmdDo), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitForIdle(one));
     ASSERT_TRUE(test::WaitUntil([&] { return !test::FindOwnedBox(two) && TextOf(two) == L"青禾净图" && ::IsWindowEnabled(two); },

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32_ole.h"
+#include "platform/win32_shell.h"
 
 int wmain(int argc, wchar_t** argv)
 {
+    // As in the program: DLLs from System32 only, so every window test runs with that search.
+    qh::SearchDllsInSystem32Only();
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
