@@ -206,11 +206,12 @@ TEST_F(RootPhotos, AfterAKillMidRunTheNextRunErasesTheFirstTenPhotos)
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, std::wstring(kCompletionText));
 
+    // The killed run never reached the last of these: a leftover script taking a place would
+    // leave the tenth photo tagged.
     for (int i = 0; i < 10; ++i) {
         EXPECT_TRUE(Erased(photos[i])) << test::Utf8(photos[i]);
     }
     EXPECT_TRUE(test::ReadAll(photos[10]) == eleventh);
-    EXPECT_FALSE(Erased(photos[11]));
     EXPECT_FALSE(Exists(kRootScript));
 }
 
@@ -234,7 +235,7 @@ TEST_F(RootPhotos, TheSessionWaitsForARunAndAnEndAnywayLeavesNoScript)
     answerer.Stop();
     ASSERT_TRUE(test::WaitUntil([&program] { return !ChildrenRunning(program.Id()); }, kRunBoundMs));
     EXPECT_FALSE(Exists(kRootScript));
-    EXPECT_FALSE(Erased(photos[11]));
+    EXPECT_FALSE(Erased(photos[9])) << "a run that went on after the end of the session";
 }
 
 TEST(ProgramBesideExplorer, AnExplorerBesideTheProgramIsNeverStarted)
