@@ -133,6 +133,17 @@ TEST(Win32EraseFileSystemTest, ShortPathNamesTheSameFileInPlainAscii)
     EXPECT_FALSE(files.ShortPath(folder.Path() + L"\\missing.jpg"));
 }
 
+TEST(Win32EnvironmentBlockTest, SetsAVariableInTheSystemsNameOrderReplacingAnyCase)
+{
+    // The system sorts names ordinally once upper-cased: "_" (0x5F) comes after every letter,
+    // lower-case ones included. A case-sensitive order would put "z_" last, a linguistic one
+    // before "Zed"; either would keep "Path" beside "PATH".
+    const auto block = [](const auto& text) { return std::wstring(text, std::size(text)); };
+    const wchar_t before[] = L"=C:=C:\\x\0Path=C:\\bin\0Zed=z\0_x=1\0";
+    EXPECT_EQ(EnvironmentWith(before, L"z_", L"1"), block(L"=C:=C:\\x\0Path=C:\\bin\0Zed=z\0z_=1\0_x=1\0"));
+    EXPECT_EQ(EnvironmentWith(before, L"PATH", L"D:\\t"), block(L"=C:=C:\\x\0PATH=D:\\t\0Zed=z\0_x=1\0"));
+}
+
 TEST(Win32ScriptStarterTest, RunsTheFolderScriptAndNothingElseWhateverTheFolderName)
 {
     test::TestFolder base(L"erase-start");

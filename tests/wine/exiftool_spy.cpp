@@ -1,7 +1,8 @@
 // A stand-in ExifTool.exe for the erase tests: it notes the file argument it was given (one
 // UTF-8 line per call in the file named by QH_SPY_LOG, with "ok" when the narrow command line,
 // as the real tool reads it, says the same as the wide one) and then runs the installed
-// ExifTool.exe with the same arguments, returning its exit code.
+// ExifTool.exe with the same arguments, returning its exit code. Where copies of it stand in for
+// several programs, QH_SPY_WHERE_LOG names a file that gets its own path, one line per call.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -40,6 +41,21 @@ std::wstring Arguments(const wchar_t* line)
     return p;
 }
 
+void AppendLine(const wchar_t* logVariable, const std::string& line)
+{
+    wchar_t logPath[MAX_PATH]{};
+    if (!::GetEnvironmentVariableW(logVariable, logPath, MAX_PATH)) {
+        return;
+    }
+    HANDLE log = ::CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        ::CloseHandle(log);
+    }
+}
+
 bool NarrowSaysTheSame()
 {
     const char* narrow = ::GetCommandLineA();
@@ -59,17 +75,10 @@ int wmain()
     const std::wstring file = argv && argc > 1 ? argv[argc - 1] : L"";
     ::LocalFree(argv);
 
-    wchar_t logPath[MAX_PATH]{};
-    if (::GetEnvironmentVariableW(L"QH_SPY_LOG", logPath, MAX_PATH)) {
-        const std::string line = (NarrowSaysTheSame() ? "ok " : "mangled ") + Utf8(file) + "\n";
-        HANDLE log = ::CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (log != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            ::WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-            ::CloseHandle(log);
-        }
-    }
+    AppendLine(L"QH_SPY_LOG", (NarrowSaysTheSame() ? "ok " : "mangled ") + Utf8(file) + "\n");
+    wchar_t self[MAX_PATH]{};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    AppendLine(L"QH_SPY_WHERE_LOG", Utf8(self) + "\n");
 
     wchar_t system[MAX_PATH]{};
     ::GetSystemDirectoryW(system, MAX_PATH);

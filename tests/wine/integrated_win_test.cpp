@@ -119,9 +119,11 @@ TEST(IntegratedEdition, UnpackedItErasesWithItsOwnToolOrSaysWhyNot)
     }
     EXPECT_FALSE(Exists(L"C:\\ExifDel.bat"));
 
-    // A folder whose name holds ";": refused before the warning, nothing written.
+    // A folder whose name holds ";": refused before the warning, nothing written. The first photo
+    // is tagged afresh: an erased one would come out of a run unchanged.
     const std::wstring semicolon = folder + L"-semi;colon";
     ASSERT_TRUE(::MoveFileW(folder.c_str(), semicolon.c_str()));
+    ASSERT_TRUE(test::MakeTaggedPhoto(photos.paths[0]));
     const std::string before = test::ReadAll(photos.paths[0]);
     boxes = EraseWith(semicolon + L"\\QingHeJingTu.exe", 10, {IDOK});
     ASSERT_EQ(boxes.size(), 1u);
