@@ -331,6 +331,28 @@ HWND FindBrowseTree(HWND owner)
     return dialog ? ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr) : nullptr;
 }
 
+// Opens the browse dialog on E:\ and goes down a chain of only children, levels deep, as a user
+// does (Right expands, then the child), and confirms.
+::testing::AssertionResult BrowseDown(HWND main, std::size_t levels)
+{
+    ::PostMessageW(::GetDlgItem(main, kCmdBrowse), BM_CLICK, 0, 0);
+    HWND tree = nullptr;
+    if (!test::WaitUntil([&] { return (tree = FindBrowseTree(main)) && TreeItem(tree, TVGN_CARET); }, 20000)) {
+        return ::testing::AssertionFailure() << "no browse dialog";
+    }
+    for (std::size_t depth = 0; depth < levels; ++depth) {
+        const HTREEITEM parent = TreeItem(tree, TVGN_CARET);
+        ::PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
+        HTREEITEM child = nullptr;
+        if (!test::WaitUntil([&] { return (child = TreeItem(tree, TVGN_CHILD, parent)) != nullptr; }, 10000)) {
+            return ::testing::AssertionFailure() << "no child at depth " << depth;
+        }
+        ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
+    }
+    ::PostMessageW(::GetDlgItem(::GetParent(tree), IDOK), BM_CLICK, 0, 0);
+    return ::testing::AssertionSuccess();
+}
+
 TEST(LongFolder, AFolderTooLongForCmdIsRefusedBeforeTheWarningAndNothingIsWritten)
 {
     // A chain of single folders on E:, the browse dialog's start: 250 characters in all, so the
@@ -355,18 +377,7 @@ TEST(LongFolder, AFolderTooLongForCmdIsRefusedBeforeTheWarningAndNothingIsWritte
     Program program(ProgramExe());
     const HWND main = program.WaitForWindow();
     ASSERT_NE(main, nullptr);
-    ::PostMessageW(::GetDlgItem(main, kCmdBrowse), BM_CLICK, 0, 0);
-    HWND tree = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (tree = FindBrowseTree(main)) && TreeItem(tree, TVGN_CARET); }, 20000));
-    // Down the chain from the preselected E:\ as a user does: Right expands, then the only child.
-    for (std::size_t depth = 0; depth < parts.size(); ++depth) {
-        const HTREEITEM parent = TreeItem(tree, TVGN_CARET);
-        ::PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
-        HTREEITEM child = nullptr;
-        ASSERT_TRUE(test::WaitUntil([&] { return (child = TreeItem(tree, TVGN_CHILD, parent)) != nullptr; }, 10000));
-        ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
-    }
-    ::PostMessageW(::GetDlgItem(::GetParent(tree), IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(BrowseDown(main, parts.size()));
     ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：1"; }, 10000));
     ASSERT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kCmdDo))) << "the folder is listed";
 
@@ -556,15 +567,7 @@ TEST(RenamedFolder, TheFolderARunWorksInCannotBeRenamedUnderIt)
     const HWND main = program.WaitForWindow();
     ASSERT_NE(main, nullptr);
     // The browse dialog opens on E:\; its only folder is the photos'.
-    ::PostMessageW(::GetDlgItem(main, kCmdBrowse), BM_CLICK, 0, 0);
-    HWND tree = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (tree = FindBrowseTree(main)) && TreeItem(tree, TVGN_CARET); }, 20000));
-    const HTREEITEM drive = TreeItem(tree, TVGN_CARET);
-    ::PostMessageW(tree, WM_KEYDOWN, VK_RIGHT, 0);
-    HTREEITEM child = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (child = TreeItem(tree, TVGN_CHILD, drive)) != nullptr; }, 10000));
-    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(child));
-    ::PostMessageW(::GetDlgItem(::GetParent(tree), IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(BrowseDown(main, 1));
     ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：3"; }, 10000));
 
     test::BoxAnswerer answerer(main, {IDOK, IDNO});
