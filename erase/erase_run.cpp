@@ -196,7 +196,6 @@ std::wstring ScriptLeftText(const std::wstring& scriptPath, bool stopped)
            std::wstring(kScriptLeftSuffix) + scriptPath;
 }
 
-
 EraseOutcome EraseRun::Run(const FolderState& state)
 {
     m_hung.Sweep(m_s.files);
