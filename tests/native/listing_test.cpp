@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <utility>
 
 namespace qh {
 namespace {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "folder/new_dir.h"

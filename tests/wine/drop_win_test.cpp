@@ -11,6 +11,7 @@
 #include <atomic>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/win32_drop.h"
 #include "test_folder.h"

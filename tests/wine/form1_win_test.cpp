@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <utility>
+
 #include "platform/win32_dpi.h"
 #include "test_folder.h"
 #include "window/form1.h"

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_paths.h"
 #include "test_folder.h"
