@@ -27,8 +27,10 @@ exiftool|libimage-exiftool-perl
 /usr/bin/perl|perl
 convert|imagemagick
 import|imagemagick
-localedef|locales
+localedef|libc-bin
 locale|libc-bin
+/usr/share/i18n/charmaps/UTF-8.gz|locales
+/usr/share/i18n/locales/zh_CN|locales
 python3|python3
 npm|npm
 tar|tar
