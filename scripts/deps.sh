@@ -1,32 +1,18 @@
 #!/usr/bin/env bash
-# Installs with apt-get whatever of the build and test tools is missing (Debian 12), then checks
-# that every command the scripts call resolves, naming the package of any that does not.
+# Installs with apt-get (Debian 12 or 13) the package of every command the scripts call that does
+# not resolve, then checks that every one of them resolves, naming the package of any that does not.
+# A command that is already there, from whatever package, gets nothing installed: Debian's npm
+# beside a Node installed from elsewhere would conflict with it.
 set -euo pipefail
-need=()
-have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-for pkg in cmake make g++ googletest libgtest-dev g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-           wine64 xvfb x11-utils xdotool fonts-wqy-microhei libimage-exiftool-perl imagemagick locales python3 \
-           xxd zip unzip; do
-  have "$pkg" || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
 
-# command (or fixed path) | the package that brings it
-missing=0
-while IFS='|' read -r cmd pkg; do
-  if [[ $cmd == /* ]]; then [ -x "$cmd" ] && continue; else command -v "$cmd" >/dev/null 2>&1 && continue; fi
-  echo "deps.sh: the command '$cmd' is missing (package: $pkg)" >&2
-  missing=1
-done <<'LIST'
+# command, fixed path or folder | the Debian package that brings it
+list=$(cat <<'LIST'
 cmake|cmake
 ctest|cmake
 make|make
 g++|g++
+/usr/include/gtest/gtest.h|libgtest-dev
+/usr/src/googletest|googletest
 x86_64-w64-mingw32-g++-posix|g++-mingw-w64-x86-64-posix
 x86_64-w64-mingw32-gcc-posix|gcc-mingw-w64-x86-64-posix
 x86_64-w64-mingw32-windres|binutils-mingw-w64-x86-64
@@ -36,12 +22,15 @@ x86_64-w64-mingw32-objdump|binutils-mingw-w64-x86-64
 Xvfb|xvfb
 xdotool|xdotool
 xwininfo|x11-utils
+/usr/share/fonts/truetype/wqy/wqy-microhei.ttc|fonts-wqy-microhei
 exiftool|libimage-exiftool-perl
 /usr/bin/perl|perl
 convert|imagemagick
 import|imagemagick
-localedef|locales
+localedef|libc-bin
 locale|libc-bin
+/usr/share/i18n/charmaps/UTF-8.gz|locales
+/usr/share/i18n/locales/zh_CN|locales
 python3|python3
 npm|npm
 tar|tar
@@ -52,5 +41,27 @@ zip|zip
 unzip|unzip
 truncate|coreutils
 LIST
-[ -d /usr/src/googletest ] || { echo "deps.sh: /usr/src/googletest is missing (package: googletest)" >&2; missing=1; }
+)
+resolves() {
+  if [[ $1 == /* ]]; then [ -e "$1" ]; else command -v "$1" >/dev/null 2>&1; fi
+}
+
+need=()
+while IFS='|' read -r what pkg; do
+  resolves "$what" && continue
+  [[ " ${need[*]} " == *" $pkg "* ]] || need+=("$pkg")
+done <<<"$list"
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+missing=0
+while IFS='|' read -r what pkg; do
+  resolves "$what" && continue
+  echo "deps.sh: '$what' is missing (package: $pkg)" >&2
+  missing=1
+done <<<"$list"
 exit $missing

@@ -102,9 +102,9 @@ TEST_F(EncodeForToolTest, TheOemCodePageIsTheOneWritten)
 TEST_F(EncodeForToolTest, ACharacterEitherPageLacksIsRefused)
 {
     EXPECT_FALSE(EncodeForTool(L"C:\\\u0142.jpg", oem, ansi));
-    oem.extra[L'é'] = "\x82";  // cmd could read it, but the tool would get a "?"
+    oem.extra[L'é'] = std::string("\x82");  // cmd could read it, but the tool would get a "?"
     EXPECT_FALSE(EncodeForTool(L"café.jpg", oem, ansi));
-    ansi.extra[L'ß'] = "\xdf";
+    ansi.extra[L'ß'] = std::string("\xdf");
     EXPECT_FALSE(EncodeForTool(L"ß.jpg", oem, ansi));
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <utility>
 
 namespace qh {
 namespace {
@@ -219,9 +220,9 @@ TEST_F(ListingTest, OnlyOurOwnLeftoverScriptIsLeftOut)
     EXPECT_EQ(reader.reads, std::vector<std::wstring>{L"D:\\left\\exifDEL.BAT"}) << "only the script's name is read";
 
     // A user's file of that name, or one that cannot be read, is the user's: listed as before.
-    for (const std::optional<std::string> theirs : {std::optional<std::string>("@echo off\r\ncopy *.jpg E:\\\r\n"),
-                                                    std::optional<std::string>(ours + "pause\r\n"),
-                                                    std::optional<std::string>()}) {
+    for (const std::optional<std::string>& theirs : {std::optional<std::string>("@echo off\r\ncopy *.jpg E:\\\r\n"),
+                                                     std::optional<std::string>(ours + "pause\r\n"),
+                                                     std::optional<std::string>()}) {
         if (theirs) {
             reader.contents[L"D:\\left\\exifDEL.BAT"] = *theirs;
         } else {

@@ -1,13 +1,17 @@
 #include "box_driver.h"
 
+#include <utility>
+
 namespace qh::test {
 
 std::wstring TextOf(HWND hwnd)
 {
-    const int length = ::GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), length + 1)));
-    return text;
+    // One call: asking for the length first and then for the text reads a cut-off text when it
+    // grows in between (a progress title going from 9/12 to 10/12).
+    constexpr int kCapacity = 32768;  // more than any text the program shows
+    std::vector<wchar_t> buffer(kCapacity, L'\0');
+    const int length = ::GetWindowTextW(hwnd, buffer.data(), kCapacity);
+    return std::wstring(buffer.data(), static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
 namespace {

@@ -21,7 +21,8 @@ struct SeenBox {
     int pressed = 0;
 };
 
-// A window's text (a box's title, a control's caption).
+// A window's text (a box's title, a control's caption), read in one call, so a text that changes
+// meanwhile is read whole, before or after.
 [[nodiscard]] std::wstring TextOf(HWND hwnd);
 
 // A visible message box owned by owner, or nullptr.

@@ -8,8 +8,10 @@
 
 #include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "box_driver.h"
 #include "folder/new_dir.h"
 #include "platform/win32_folder_dialog.h"
 #include "platform/win32_shell.h"
@@ -34,12 +36,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD boundMs = kWaitMs)
     return true;
 }
 
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using test::TextOf;
 
 std::wstring ClassOf(HWND hwnd)
 {

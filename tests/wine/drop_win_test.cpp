@@ -11,7 +11,9 @@
 #include <atomic>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
+#include "box_driver.h"
 #include "platform/win32_drop.h"
 #include "test_folder.h"
 #include "window/form1.h"
@@ -144,13 +146,7 @@ public:
     void Beep() override { ++beeps; }
 };
 
-std::wstring TextOf(HWND hwnd)
-{
-    const int length = ::GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), length + 1)));
-    return text;
-}
+using test::TextOf;
 
 // Folders and files to drop: non-ASCII names with blanks and shell metacharacters.
 class DropFixture : public ::testing::Test {

@@ -19,12 +19,7 @@
 namespace qh {
 namespace {
 
-std::wstring TitleOf(HWND hwnd)
-{
-    wchar_t buffer[256]{};
-    ::GetWindowTextW(hwnd, buffer, 256);
-    return buffer;
-}
+using test::TextOf;
 
 bool Exists(const std::wstring& path)
 {
@@ -263,7 +258,7 @@ TEST_F(EraseWindowTest, ToolCheckLooksBelowWindir)
     EXPECT_EQ(click(), L"抹除后将无法恢复！") << "today's small launcher with its Perl";
 
     ::SetEnvironmentVariableW(L"windir", saved);
-    EXPECT_EQ(TitleOf(form.Hwnd()), L"青禾净图");
+    EXPECT_EQ(TextOf(form.Hwnd()), L"青禾净图");
     EXPECT_TRUE(::IsWindowEnabled(form.Hwnd()));
     EXPECT_FALSE(Exists(photos.Path() + L"\\ExifDel.bat"));
     EXPECT_EQ(test::ReadAll(photos.Path() + L"\\a.jpg"), "not really a photo");
@@ -300,7 +295,7 @@ TEST_F(EraseWindowTest, AFolderThatVanishedEndsTheRunWithAMessage)
     EXPECT_EQ(boxes[1].title, L"消息");
     EXPECT_EQ(boxes[1].text, std::wstring(kScriptNotWritableText));
     EXPECT_EQ(boxes[1].buttons, std::vector<int>{IDOK});
-    EXPECT_EQ(TitleOf(form.Hwnd()), L"青禾净图");
+    EXPECT_EQ(TextOf(form.Hwnd()), L"青禾净图");
     EXPECT_TRUE(::IsWindowEnabled(form.Hwnd()));
     EXPECT_FALSE(form.EraseRunning());
 }

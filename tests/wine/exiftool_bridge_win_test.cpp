@@ -213,8 +213,8 @@ TEST_F(Bridge, FailuresAreReportedAndTouchNoOtherFile)
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\uD55C", 1, narrow, sizeof(narrow), nullptr, &lossy);
     ASSERT_TRUE(lossy) << "the ANSI code page holds the test character; is the prefix not zh_CN?";
 
-    for (const std::wstring path : {folder + L"\\missing.jpg", folder + L"\\no such folder\\a.jpg", folder + L"\\*.jpg",
-                                    folder + L"\\?.jpg", hangul}) {
+    for (const std::wstring& path : {folder + L"\\missing.jpg", folder + L"\\no such folder\\a.jpg", folder + L"\\*.jpg",
+                                     folder + L"\\?.jpg", hangul}) {
         SCOPED_TRACE(test::Utf8(path));
         const auto exitCode = EraseWithBridge(path);
         ASSERT_TRUE(exitCode.has_value());

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <utility>
+
+#include "box_driver.h"
 #include "platform/win32_dpi.h"
 #include "test_folder.h"
 #include "window/form1.h"
@@ -11,12 +15,7 @@
 namespace qh {
 namespace {
 
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t buffer[512]{};
-    ::GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
+using test::TextOf;
 
 // The system's message font at 96 dpi, as the window should use it.
 LOGFONTW SystemMessageFont()

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "platform/win32_folder_reader.h"
 #include "platform/win32_paths.h"
 #include "test_folder.h"
@@ -90,8 +94,8 @@ TEST_F(RealListing, UnlistableTextsGiveZeroAndDisable)
 {
     test::TestFolder folder(L"unlistable");
     const std::wstring file = folder.AddFile(L"a.jpg");
-    for (const std::wstring text : {std::wstring(), folder.Path() + L"\\missing", file, std::wstring(L"Q:\\"),
-                                    folder.Path() + L"\\*"}) {
+    for (const std::wstring& text : {std::wstring(), folder.Path() + L"\\missing", file, std::wstring(L"Q:\\"),
+                                     folder.Path() + L"\\*"}) {
         state.SetDir(folder.Path());
         ASSERT_EQ(state.FileCount(), 1);
         state.SetDir(text);
