@@ -94,24 +94,24 @@ public:
                 --openFailures;
             }
             m_log.push_back("open failed");
-            return {CreateResult::OpenFailed};
+            return {CreateResult::OpenFailed, nullptr};
         }
         if (files.count(path)) {
             m_log.push_back("exists");
-            return {CreateResult::Exists};
+            return {CreateResult::Exists, nullptr};
         }
         if (writeFailures > 0) {
             --writeFailures;
             files[path] = bytes.substr(0, bytes.size() / 2);
             m_log.push_back("write failed");
-            return {CreateResult::WriteFailed};
+            return {CreateResult::WriteFailed, nullptr};
         }
         if (racerWrites > 0) {
             // Another process got in before the file was held.
             --racerWrites;
             files[path] = "@echo off\r\nrem theirs\r\n";
             m_log.push_back("changed");
-            return {CreateResult::Changed};
+            return {CreateResult::Changed, nullptr};
         }
         files[path] = bytes;
         held.insert(path);
