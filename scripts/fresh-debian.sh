@@ -66,11 +66,10 @@ deb $security $suite-security main
 EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 # Networks that reach the registries through a proxy with its own CA: the host's extra
-# certificates, trusted by the chroot's system store and by npm (Node keeps its own list).
+# certificates go into the chroot's system store, which apt, git and Debian's Node all use.
 if compgen -G "/usr/local/share/ca-certificates/*" >/dev/null; then
   cp -r /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
   chroot "$root" update-ca-certificates >>"$log" 2>&1
-  echo "cafile=/etc/ssl/certs/ca-certificates.crt" >"$root/root/.npmrc"
   echo "  the host's extra CA certificates copied in"
 fi
 # The host's apt proxy settings, if any.
