@@ -166,12 +166,17 @@ protected:
         ::DeleteFileW(kRootScript.c_str());
     }
 
-    // Clicks the erase button and waits until the run shows its progress.
+    // Clicks the erase button and waits until the run works on the second photo.
     static void StartRun(HWND main)
     {
         ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
         ASSERT_TRUE(test::WaitUntil(
-            [main] { return TextOf(main).find(L"正在清除Exif中：2/12") != std::wstring::npos && Exists(kRootScript); },
+            // The second photo's script is there (each file's script is deleted before the next
+            // one is created, so the title alone does not say which is there).
+            [main] {
+                return TextOf(main).find(L"正在清除Exif中：2/12") != std::wstring::npos &&
+                       test::ReadAll(kRootScript).find("qh-hard-02.jpg") != std::string::npos;
+            },
             kRunBoundMs));
     }
 
