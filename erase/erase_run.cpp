@@ -428,6 +428,13 @@ bool EraseRun::RemoveScript()
 
 EraseOutcome EraseRun::Finish(EraseOutcome outcome)
 {
+    if (outcome == EraseOutcome::ScriptTaken && m_scriptOnDisk) {
+        // The path holds another process's file now, perhaps for long (another copy of the
+        // program running its own script), and the box says so: one quiet try, in case it is
+        // still this run's own text.
+        (void)RemoveOwnScript(m_s.files, m_scriptPath);
+        m_scriptOnDisk = false;
+    }
     // A hung tool's script stays while its process lives: HungScripts removes it later.
     const bool left = outcome != EraseOutcome::ToolHung && outcome != EraseOutcome::ScriptLeft && !RemoveScript();
     m_folderHold.reset();

@@ -52,6 +52,8 @@ public:
     int openFailures = 0;  // the next so many opens fail; -1: all of them
     int writeFailures = 0;
     int racerWrites = 0;     // the next so many scripts are changed before they are held
+    std::string racerText = "@echo off\r\nrem theirs\r\n";
+    bool racerKeeps = false;  // the racer holds what it wrote, as another copy's cmd.exe does
     int removeFailures = 0;  // the next so many removals find the file in use; -1: all of them
     int opens = 0;
     std::set<std::wstring> held;   // scripts held now
@@ -109,7 +111,10 @@ public:
         if (racerWrites > 0) {
             // Another process got in before the file was held.
             --racerWrites;
-            files[path] = "@echo off\r\nrem theirs\r\n";
+            files[path] = racerText;
+            if (racerKeeps) {
+                inUse.insert(path);
+            }
             m_log.push_back("changed");
             return {CreateResult::Changed, nullptr};
         }
@@ -797,6 +802,16 @@ TEST_F(EraseRunTest, AScriptChangedBeforeItIsHeldIsWrittenAnewAndRunsAsWritten)
     EXPECT_EQ(starter.scriptsRead, (std::vector<std::string>{Script("D:\\Photos\\p01.jpg"), Script("D:\\Photos\\p02.jpg")}));
     EXPECT_FALSE(files.Exists(L"D:\\Photos\\ExifDel.bat"));
     EXPECT_EQ(BoxTexts().size(), 2u) << "warning and completion only";
+
+    // Another copy of the program got in and runs its own script: the run stops with that box
+    // alone, and leaves the other copy's script to it.
+    boxes.shown.clear();
+    files.racerWrites = 1;
+    files.racerText = Script("D:\\Photos\\theirs.jpg");
+    files.racerKeeps = true;
+    EXPECT_EQ(Run(), EraseOutcome::ScriptTaken);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::wstring>{std::wstring(kWarningText), std::wstring(kScriptTakenText)}));
+    EXPECT_EQ(files.files[L"D:\\Photos\\ExifDel.bat"], Script("D:\\Photos\\theirs.jpg"));
 }
 
 TEST_F(EraseRunTest, TheLastScriptsDeletionIsRetriedAndAScriptLeftBehindIsReported)

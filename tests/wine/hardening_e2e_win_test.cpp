@@ -383,8 +383,13 @@ TEST(LongFolder, AFolderTooLongForCmdIsRefusedBeforeTheWarningAndNothingIsWritte
     const HWND main = program.WaitForWindow();
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(BrowseDown(main, parts.size()));
-    ASSERT_TRUE(test::WaitUntil([main] { return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：1"; }, 10000));
-    ASSERT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kCmdDo))) << "the folder is listed";
+    // The window shows the count, then enables the button: both are waited for.
+    ASSERT_TRUE(test::WaitUntil(
+        [main] {
+            return TextOf(::GetDlgItem(main, kLFiles)) == L"文件数：1" && ::IsWindowEnabled(::GetDlgItem(main, kCmdDo));
+        },
+        10000))
+        << "the folder is listed";
 
     test::BoxAnswerer answerer(main, {IDOK});
     ::PostMessageW(::GetDlgItem(main, kCmdDo), BM_CLICK, 0, 0);
