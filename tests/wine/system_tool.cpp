@@ -43,6 +43,11 @@ ScopedSystemTool::ScopedSystemTool(SystemTool tool) : m_system(SystemDirectory()
 {
     const std::wstring exe = m_system + L"\\ExifTool.exe";
     const std::wstring files = m_system + L"\\exiftool_files";
+    // An earlier test that was killed may have left its link to the package: it goes as a link.
+    // Moved aside like a folder below, Wine would move the package's own folder through it.
+    if (const auto unixFiles = UnixPathOf(files)) {
+        (void)RunUnix({"find", *unixFiles, "-maxdepth", "0", "-type", "l", "-delete"});
+    }
     // An earlier test that was killed may have left its save behind: that one is the original.
     for (const std::wstring& path : {exe, files}) {
         if (Exists(path + kSaved)) {
